@@ -1,0 +1,63 @@
+// An INI file read and written the way the Windows profile functions treat such files:
+// section and key names compare without regard to case, values are taken as typed
+// (backslashes, quotes and braces kept), a present key with an empty value is the empty
+// text, values are cut at 2,047 characters, and writing a key keeps every other line of
+// the file where it was.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+namespace app {
+
+class IniFile {
+public:
+    // The longest value a read returns; longer values are cut.
+    static constexpr qsizetype MaxValueLength = 2047;
+
+    explicit IniFile(QString path);
+
+    // Reads the file. A missing file is an empty one; false when the file exists but
+    // cannot be read.
+    bool load();
+
+    const QString& path() const { return m_path; }
+
+    QString readString(QStringView section, QStringView key, const QString& defaultValue) const;
+    // A value that is not a decimal integer (or is empty) gives the default.
+    int readInteger(QStringView section, QStringView key, int defaultValue) const;
+    // True for any integer other than 0.
+    bool readBool(QStringView section, QStringView key, bool defaultValue) const;
+    bool hasKey(QStringView section, QStringView key) const;
+
+    // Changes the text in memory; save() writes it. A value is one line: anything from
+    // its first line break on is dropped.
+    void writeString(QStringView section, QStringView key, const QString& value);
+    void writeInteger(QStringView section, QStringView key, int value);
+    void writeBool(QStringView section, QStringView key, bool value);
+
+    // Writes the whole file through a temporary file in the same folder that replaces the
+    // old one only when it is complete, so a failure leaves the old file as it was.
+    // On failure returns false and, when given, sets errorText.
+    bool save(QString* errorText = nullptr) const;
+
+private:
+    struct Position {
+        qsizetype sectionLine = -1; // the "[section]" line, -1 when absent
+        qsizetype keyLine = -1;     // the key's line, -1 when absent
+        qsizetype insertAt = -1;    // where a new key of the section goes
+    };
+    Position find(QStringView section, QStringView key) const;
+    std::optional<QString> rawValue(QStringView section, QStringView key) const;
+
+    QString m_path;
+    QStringList m_lines;
+    QString m_newline = QStringLiteral("\n");
+    bool m_utf8 = true;
+    bool m_bom = false;
+    bool m_finalNewline = true;
+};
+
+} // namespace app

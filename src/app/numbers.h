@@ -1,0 +1,31 @@
+// Numbers as text: the output masks of the settings, and parsing of amounts.
+// Always "." as the decimal point; nothing here depends on the user's locale.
+#pragma once
+
+#include <QString>
+#include <QStringView>
+
+#include <optional>
+
+namespace numbers {
+
+// v written through a mask of "0" (digit always written), "#" (digit written only when
+// significant) and "." (the decimal point); any other character is written as it
+// stands. The value is rounded to as many decimals as placeholders follow the point,
+// halves away from zero, the half judged on the shortest decimal form of v (so 2.675
+// with "0.00" is 2.68). An empty mask writes the general form (formatGeneral).
+QString formatMask(double v, QStringView mask);
+
+// The shortest form of v with at most 15 significant digits: 0.1, 2575.04, 1E20.
+QString formatGeneral(double v);
+
+// A decimal number: optional blanks, optional sign, digits with an optional "." and
+// digits (at least one digit in all), an optional exponent "E" [sign] digits, optional
+// blanks. Nothing else; empty when the text is no such number or beyond the double range.
+std::optional<double> parseDecimal(QStringView text);
+
+// A decimal integer of the int range: optional leading blanks, optional sign, digits,
+// nothing after the digits.
+std::optional<int> parseInteger(QStringView text);
+
+} // namespace numbers

@@ -1,0 +1,126 @@
+#include "app/settings.h"
+
+#include "app/inifile.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace app {
+
+QString settingsFilePath(const QString& programPath)
+{
+    const QFileInfo info(programPath);
+    const QString name = info.fileName();
+    const qsizetype dot = name.lastIndexOf(u'.');
+    const QString base = dot > 0 ? name.left(dot) : name;
+    return info.dir().filePath(base + u".INI"_s);
+}
+
+QString defaultDatabasePath(const QString& programDir)
+{
+    QString dir = QDir::cleanPath(programDir);
+    const qsizetype slash = dir.lastIndexOf(u'/');
+    if (slash > 0)
+        dir = dir.left(slash);
+    else if (slash == 0 && dir.size() > 1)
+        dir = QString();
+    if (dir.endsWith(u'/'))
+        dir.chop(1);
+    return dir + u"/data/sprrate.gdb"_s;
+}
+
+Settings readSettings(const QString& iniPath, const QString& defaultDatabase)
+{
+    Settings s;
+    IniFile ini(iniPath);
+    if (!ini.load())
+        return s;
+    const auto text = [&](QStringView k, QStringView d) {
+        return ini.readString(section::Main, k, d.toString());
+    };
+    s.fareRegExp = text(key::FareRegExp, defaults::FareRegExp);
+    s.equivRegExp = text(key::EquivRegExp, defaults::EquivRegExp);
+    s.taxRegExp = text(key::TaxRegExp, defaults::TaxRegExp);
+    s.windowPosition = QPoint(
+        ini.readInteger(section::Window, key::Left, defaults::MainWindowPosition.x()),
+        ini.readInteger(section::Window, key::Top, defaults::MainWindowPosition.y()));
+    s.segmentFv = text(key::SegmentFv, defaults::SegmentFv);
+    s.elementFv = text(key::ElementFv, defaults::ElementFv);
+    s.currencyTo = text(key::CurrencyTo, defaults::CurrencyTo).left(3);
+    s.getTaxBsr = ini.readBool(section::Main, key::GetTaxBsr, defaults::GetTaxBsr);
+    s.getTaxOrgCurrency =
+        ini.readBool(section::Main, key::GetTaxOrgCurrency, defaults::GetTaxOrgCurrency);
+    s.fareMask = text(key::FareMask, defaults::FareMask);
+    s.taxMask = text(key::TaxMask, defaults::TaxMask);
+    s.replaceFare = ini.readBool(section::Main, key::ReplaceFare, defaults::ReplaceFare);
+    s.database = ini.readString(section::Main, key::Database, defaultDatabase);
+    s.userName = text(key::UserName, defaults::UserName);
+    s.password = text(key::Password, defaults::Password);
+    return s;
+}
+
+bool writeSetupSettings(const QString& iniPath, const Settings& s)
+{
+    IniFile ini(iniPath);
+    if (!ini.load())
+        return false;
+    ini.writeString(section::Main, key::FareRegExp, s.fareRegExp);
+    ini.writeString(section::Main, key::EquivRegExp, s.equivRegExp);
+    ini.writeString(section::Main, key::TaxRegExp, s.taxRegExp);
+    ini.writeString(section::Main, key::SegmentFv, s.segmentFv);
+    ini.writeString(section::Main, key::ElementFv, s.elementFv);
+    ini.writeString(section::Main, key::CurrencyTo, s.currencyTo);
+    ini.writeBool(section::Main, key::GetTaxBsr, s.getTaxBsr);
+    ini.writeBool(section::Main, key::GetTaxOrgCurrency, s.getTaxOrgCurrency);
+    ini.writeString(section::Main, key::FareMask, s.fareMask);
+    ini.writeString(section::Main, key::TaxMask, s.taxMask);
+    return ini.save();
+}
+
+QPoint readWindowPosition(const QString& iniPath, QStringView section, QPoint designed)
+{
+    IniFile ini(iniPath);
+    if (!ini.load())
+        return designed;
+    return QPoint(ini.readInteger(section, key::Left, designed.x()),
+                  ini.readInteger(section, key::Top, designed.y()));
+}
+
+bool writeWindowPosition(const QString& iniPath, QStringView section, QPoint position)
+{
+    IniFile ini(iniPath);
+    if (!ini.load())
+        return false;
+    ini.writeInteger(section, key::Left, position.x());
+    ini.writeInteger(section, key::Top, position.y());
+    return ini.save();
+}
+
+RateFilter readRateFilter(const QString& iniPath)
+{
+    RateFilter f;
+    IniFile ini(iniPath);
+    if (!ini.load())
+        return f;
+    f.from = ini.readString(section::Main, key::From, f.from);
+    f.to = ini.readString(section::Main, key::To, f.to);
+    f.carrier = ini.readString(section::Main, key::Carrier, f.carrier);
+    return f;
+}
+
+bool writeRateWindow(const QString& iniPath, QPoint position, const RateFilter& filter)
+{
+    IniFile ini(iniPath);
+    if (!ini.load())
+        return false;
+    ini.writeInteger(section::RateWindow, key::Left, position.x());
+    ini.writeInteger(section::RateWindow, key::Top, position.y());
+    ini.writeString(section::Main, key::From, filter.from);
+    ini.writeString(section::Main, key::To, filter.to);
+    ini.writeString(section::Main, key::Carrier, filter.carrier);
+    return ini.save();
+}
+
+} // namespace app

@@ -1,0 +1,112 @@
+// The settings file beside the program: its location, every key with its section and
+// default, the values the main window holds, and the writes of the windows.
+#pragma once
+
+#include <QPoint>
+#include <QString>
+
+namespace app {
+
+namespace section {
+inline constexpr QStringView Main = u"MAIN";
+inline constexpr QStringView Window = u"WINDOW";
+inline constexpr QStringView RateWindow = u"RATEWINDOW";
+inline constexpr QStringView CurrencyWindow = u"CURRENCYWINDOW";
+inline constexpr QStringView ProviderWindow = u"PROVIDERWINDOW";
+inline constexpr QStringView TaxWindow = u"TAXWINDOW";
+} // namespace section
+
+namespace key {
+inline constexpr QStringView FareRegExp = u"FAREREGEXP";
+inline constexpr QStringView EquivRegExp = u"EQUIVREGEXP";
+inline constexpr QStringView TaxRegExp = u"TAXREGEXP";
+inline constexpr QStringView SegmentFv = u"SEGMENTFV";
+inline constexpr QStringView ElementFv = u"ELEMENTFV";
+inline constexpr QStringView CurrencyTo = u"CURRENCYTO";
+inline constexpr QStringView GetTaxBsr = u"GETTAXBSR";
+inline constexpr QStringView GetTaxOrgCurrency = u"GETTAXORGCURRENCY";
+inline constexpr QStringView FareMask = u"FAREMASK";
+inline constexpr QStringView TaxMask = u"TAXMASK";
+inline constexpr QStringView ReplaceFare = u"REPLACEFARE";
+inline constexpr QStringView Database = u"DATABASE";
+inline constexpr QStringView UserName = u"USERNAME";
+inline constexpr QStringView Password = u"PASSWORD";
+inline constexpr QStringView Left = u"LEFT";
+inline constexpr QStringView Top = u"TOP";
+inline constexpr QStringView From = u"FROM";
+inline constexpr QStringView To = u"TO";
+inline constexpr QStringView Carrier = u"CARRIER";
+} // namespace key
+
+// The defaults of the file's keys.
+namespace defaults {
+inline constexpr QStringView FareRegExp =
+    u"([FARE]{4}\\s{2}[A-Z][ ][A-Z]{3}\\s{1,10}\\d{1,8}[.]{0,1}\\d{0,8})";
+inline constexpr QStringView EquivRegExp =
+    u"([EQUIV]{5}\\s{3}[A-Z]{3}\\s{1,10}\\d{1,8}[.]{0,1}\\d{0,8})";
+inline constexpr QStringView TaxRegExp =
+    u"([TAX]{2,3}\\d{2,3}[ ][A-Z][ ][A-Z]{3}\\s{1,10}\\d{1,8}[.]{0,1}\\d{0,8}[A-Z]{2,4})";
+inline constexpr QStringView SegmentFv = u"(\\s{2}[1]\\s{3}[A-Z]{3}\\s{1}[A-Z,0-9]{2}[ ])";
+inline constexpr QStringView ElementFv = u"(\\s{1,2}\\d{1,2}[.][F][V]\\s{1}[A-Z,0-9]{2})";
+inline constexpr QStringView CurrencyTo = u"RUB";
+inline constexpr bool GetTaxBsr = false;
+inline constexpr bool GetTaxOrgCurrency = false;
+inline constexpr QStringView FareMask = u"0.00";
+inline constexpr QStringView TaxMask = u"0.00";
+inline constexpr bool ReplaceFare = true;
+inline constexpr QStringView UserName = u"sysdba";
+inline constexpr QStringView Password = u"lanternix";
+inline constexpr QPoint MainWindowPosition{376, 169};
+} // namespace defaults
+
+// The values the main window holds while the program runs. The member initialisers
+// are the values before the file is read: a reading that fails part-way leaves the
+// rest of them so.
+struct Settings {
+    QString fareRegExp;
+    QString equivRegExp;
+    QString taxRegExp;
+    QString segmentFv;
+    QString elementFv;
+    QString currencyTo = QStringLiteral("RUB"); // at most 3 characters
+    bool getTaxBsr = false;
+    bool getTaxOrgCurrency = false;
+    QString fareMask;
+    QString taxMask;
+    bool replaceFare = false;
+    QString database;
+    QString userName;
+    QString password;
+    QPoint windowPosition = defaults::MainWindowPosition;
+};
+
+// The settings file of a program: its path with the extension replaced by ".INI"
+// (appended when the file name has none).
+QString settingsFilePath(const QString& programPath);
+
+// The default database location of a program in programDir: "data/sprrate.gdb" in the
+// parent of that folder (in the folder itself when it has no parent).
+QString defaultDatabasePath(const QString& programDir);
+
+// Reads every key, in the start-up order, with its default; defaultDatabase is the
+// default of DATABASE. A file that cannot be read leaves the initial values.
+Settings readSettings(const QString& iniPath, const QString& defaultDatabase);
+
+// Writes the keys the setup dialog owns, in their order, keeping the rest of the file.
+bool writeSetupSettings(const QString& iniPath, const Settings& s);
+
+// A window's remembered position in its own section ("LEFT", "TOP").
+QPoint readWindowPosition(const QString& iniPath, QStringView section, QPoint designed);
+bool writeWindowPosition(const QString& iniPath, QStringView section, QPoint position);
+
+// The rate list's remembered filter ("FROM", "TO", "CARRIER" of "MAIN").
+struct RateFilter {
+    QString from = QStringLiteral("USD");
+    QString to = QStringLiteral("RUB");
+    QString carrier = QStringLiteral("SU");
+};
+RateFilter readRateFilter(const QString& iniPath);
+// Writes the position of the rate list and then its filter, in that order.
+bool writeRateWindow(const QString& iniPath, QPoint position, const RateFilter& filter);
+
+} // namespace app

@@ -1,0 +1,321 @@
+#include "app/inifile.h"
+#include "app/settings.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <functional>
+
+using namespace app;
+
+namespace {
+
+QString q(const char16_t* s) { return QString::fromUtf16(s); }
+
+class IniFixture : public testing::Test {
+protected:
+    QString path(const QString& name = QStringLiteral("sprrate.INI")) const
+    {
+        return dir.filePath(name);
+    }
+    void writeFile(const QByteArray& bytes, const QString& name = QStringLiteral("sprrate.INI"))
+    {
+        QFile f(path(name));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(bytes);
+    }
+    QByteArray readFile(const QString& name = QStringLiteral("sprrate.INI")) const
+    {
+        QFile f(path(name));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+    QTemporaryDir dir;
+};
+
+// Runs f where folder permissions apply: as root, in a child process that has given up
+// its privileges (root may write into any folder).
+int runUnprivileged(const std::function<int()>& f)
+{
+    if (geteuid() != 0)
+        return f();
+    const pid_t pid = fork();
+    if (pid == 0) {
+        if (setgid(65534) != 0 || setuid(65534) != 0)
+            _exit(99);
+        _exit(f());
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 98;
+}
+
+} // namespace
+
+TEST(SettingsFilePath, ReplacesOrAppendsTheExtension)
+{
+    EXPECT_EQ(settingsFilePath(q(u"/opt/conv/bin/sprrate")), q(u"/opt/conv/bin/sprrate.INI"));
+    EXPECT_EQ(settingsFilePath(q(u"/opt/conv/bin/SPRRate.exe")), q(u"/opt/conv/bin/SPRRate.INI"));
+    EXPECT_EQ(settingsFilePath(q(u"/opt/v1.4/sprrate")), q(u"/opt/v1.4/sprrate.INI"));
+}
+
+TEST(DefaultDatabasePath, DataFolderBesideTheProgramFolder)
+{
+    EXPECT_EQ(defaultDatabasePath(q(u"/opt/conv/bin")), q(u"/opt/conv/data/sprrate.gdb"));
+    EXPECT_EQ(defaultDatabasePath(q(u"/opt/conv/bin/")), q(u"/opt/conv/data/sprrate.gdb"));
+    EXPECT_EQ(defaultDatabasePath(q(u"/bin")), q(u"/data/sprrate.gdb"));
+    EXPECT_EQ(defaultDatabasePath(q(u"/")), q(u"/data/sprrate.gdb"));
+}
+
+TEST_F(IniFixture, MissingFileGivesEveryDefault)
+{
+    const Settings s = readSettings(path(), q(u"/db/sprrate.gdb"));
+    EXPECT_EQ(s.fareRegExp, q(uR"(([FARE]{4}\s{2}[A-Z][ ][A-Z]{3}\s{1,10}\d{1,8}[.]{0,1}\d{0,8}))"));
+    EXPECT_EQ(s.equivRegExp, q(uR"(([EQUIV]{5}\s{3}[A-Z]{3}\s{1,10}\d{1,8}[.]{0,1}\d{0,8}))"));
+    EXPECT_EQ(s.taxRegExp,
+              q(uR"(([TAX]{2,3}\d{2,3}[ ][A-Z][ ][A-Z]{3}\s{1,10}\d{1,8}[.]{0,1}\d{0,8}[A-Z]{2,4}))"));
+    EXPECT_EQ(s.segmentFv, q(uR"((\s{2}[1]\s{3}[A-Z]{3}\s{1}[A-Z,0-9]{2}[ ]))"));
+    EXPECT_EQ(s.elementFv, q(uR"((\s{1,2}\d{1,2}[.][F][V]\s{1}[A-Z,0-9]{2}))"));
+    EXPECT_EQ(s.currencyTo, q(u"RUB"));
+    EXPECT_FALSE(s.getTaxBsr);
+    EXPECT_FALSE(s.getTaxOrgCurrency);
+    EXPECT_EQ(s.fareMask, q(u"0.00"));
+    EXPECT_EQ(s.taxMask, q(u"0.00"));
+    EXPECT_TRUE(s.replaceFare);
+    EXPECT_EQ(s.database, q(u"/db/sprrate.gdb"));
+    EXPECT_EQ(s.userName, q(u"sysdba"));
+    EXPECT_EQ(s.password, q(u"lanternix"));
+    EXPECT_EQ(s.windowPosition, QPoint(376, 169));
+    EXPECT_FALSE(QFile::exists(path())) << "reading must not create the file";
+}
+
+TEST_F(IniFixture, ReadsTypedValuesRawAndNamesWithoutCase)
+{
+    writeFile("; settings of the converter\r\n"
+              "[main]\r\n"
+              "FareRegExp=([FARE]{4}\\s{2}\"x\"'y'\\\\)\r\n"
+              "currencyto=EURO\r\n"
+              "TAXMASK=\r\n"
+              "GETTAXBSR=7\r\n"
+              "GetTaxOrgCurrency=-1\r\n"
+              "REPLACEFARE=0\r\n"
+              "  FAREMASK  =  0.0  \r\n"
+              "DATABASE=srv/3050:/var/db/sprrate.gdb\r\n"
+              "[Window]\r\n"
+              "left=-20\r\n"
+              "TOP=abc\r\n");
+    const Settings s = readSettings(path(), q(u"/db/default.gdb"));
+    EXPECT_EQ(s.fareRegExp, q(u"([FARE]{4}\\s{2}\"x\"'y'\\\\)"));
+    EXPECT_EQ(s.currencyTo, q(u"EUR")) << "the first three characters are kept";
+    EXPECT_EQ(s.taxMask, QString()) << "a present empty value is not the default";
+    EXPECT_TRUE(s.taxMask.isEmpty());
+    EXPECT_EQ(s.fareMask, q(u"0.0"));
+    EXPECT_TRUE(s.getTaxBsr);
+    EXPECT_TRUE(s.getTaxOrgCurrency);
+    EXPECT_FALSE(s.replaceFare);
+    EXPECT_EQ(s.database, q(u"srv/3050:/var/db/sprrate.gdb"));
+    EXPECT_EQ(s.equivRegExp, defaults::EquivRegExp) << "a missing key is its default";
+    EXPECT_EQ(s.windowPosition, QPoint(-20, 169)) << "a value that is no integer is the default";
+}
+
+struct BoolCase {
+    const char* line; // empty: no key at all
+    bool defaultValue;
+    bool expected;
+};
+
+class IniBoolTest : public IniFixture, public testing::WithParamInterface<BoolCase> {};
+
+TEST_P(IniBoolTest, AnyNonZeroIntegerIsTrue)
+{
+    writeFile(QByteArray("[MAIN]\n") + GetParam().line + "\n");
+    IniFile ini(path());
+    ASSERT_TRUE(ini.load());
+    EXPECT_EQ(ini.readBool(u"MAIN", u"FLAG", GetParam().defaultValue), GetParam().expected)
+        << GetParam().line;
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, IniBoolTest,
+                         testing::Values(BoolCase{"FLAG=1", false, true},
+                                         BoolCase{"FLAG=0", true, false},
+                                         BoolCase{"FLAG=2", false, true},
+                                         BoolCase{"FLAG=-5", false, true},
+                                         BoolCase{"FLAG= 1", false, true},
+                                         BoolCase{"FLAG=", true, true},
+                                         BoolCase{"FLAG=", false, false},
+                                         BoolCase{"FLAG=yes", false, false},
+                                         BoolCase{"FLAG=true", true, true},
+                                         BoolCase{"", true, true}));
+
+TEST_F(IniFixture, ValuesAreCutAt2047Characters)
+{
+    const QByteArray longValue(3000, 'x');
+    writeFile("[MAIN]\nFAREREGEXP=" + longValue + "\n");
+    const Settings s = readSettings(path(), QString());
+    EXPECT_EQ(s.fareRegExp.size(), 2047);
+}
+
+TEST_F(IniFixture, FirstSectionAndKeyWin)
+{
+    writeFile("[MAIN]\nTAXMASK=0.0\nTAXMASK=0\n[OTHER]\nFAREMASK=#\n[MAIN]\nFAREMASK=0.000\n");
+    IniFile ini(path());
+    ASSERT_TRUE(ini.load());
+    EXPECT_EQ(ini.readString(u"MAIN", u"TAXMASK", QString()), q(u"0.0"));
+    EXPECT_EQ(ini.readString(u"main", u"FAREMASK", q(u"dflt")), q(u"dflt"));
+    EXPECT_EQ(ini.readString(u"OTHER", u"FAREMASK", QString()), q(u"#"));
+}
+
+TEST_F(IniFixture, KeysOutsideTheirSectionAndCommentsAreNotRead)
+{
+    writeFile("CURRENCYTO=USD\n[MAIN]\n;CURRENCYTO=EUR\nnot a key line\n");
+    const Settings s = readSettings(path(), QString());
+    EXPECT_EQ(s.currencyTo, q(u"RUB"));
+}
+
+TEST_F(IniFixture, SetupWriteKeepsForeignSectionsCommentsAndOrder)
+{
+    const QByteArray before = "; written by hand\r\n"
+                              "[OTHERTOOL]\r\n"
+                              "Path=C:\\Tools\\x.exe\r\n"
+                              "\r\n"
+                              "[MAIN]\r\n"
+                              "; the target currency\r\n"
+                              "CURRENCYTO=USD\r\n"
+                              "DATABASE=/var/db/a.gdb\r\n"
+                              "USERNAME=agent\r\n"
+                              "\r\n"
+                              "[WINDOW]\r\n"
+                              "LEFT=10\r\n"
+                              "TOP=20\r\n";
+    writeFile(before);
+    Settings s = readSettings(path(), QString());
+    s.currencyTo = q(u"EUR");
+    s.fareRegExp = q(u"(\\d{1,8}[.]{0,1})");
+    s.getTaxBsr = true;
+    ASSERT_TRUE(writeSetupSettings(path(), s));
+
+    const QByteArray after = readFile();
+    EXPECT_TRUE(after.startsWith("; written by hand\r\n[OTHERTOOL]\r\nPath=C:\\Tools\\x.exe\r\n\r\n"
+                                 "[MAIN]\r\n; the target currency\r\nCURRENCYTO=EUR\r\n"
+                                 "DATABASE=/var/db/a.gdb\r\nUSERNAME=agent\r\n"))
+        << after.toStdString();
+    EXPECT_TRUE(after.endsWith("\r\n\r\n[WINDOW]\r\nLEFT=10\r\nTOP=20\r\n")) << after.toStdString();
+    EXPECT_FALSE(after.contains("\r\r") || after.contains("\n\n\n"));
+
+    const Settings again = readSettings(path(), QString());
+    EXPECT_EQ(again.currencyTo, q(u"EUR"));
+    EXPECT_EQ(again.fareRegExp, q(u"(\\d{1,8}[.]{0,1})"));
+    EXPECT_TRUE(again.getTaxBsr);
+    EXPECT_FALSE(again.getTaxOrgCurrency);
+    EXPECT_EQ(again.database, q(u"/var/db/a.gdb"));
+    EXPECT_EQ(again.userName, q(u"agent"));
+    EXPECT_EQ(again.windowPosition, QPoint(10, 20));
+    // The new keys follow the section's last line, in the order of the dialog.
+    const qsizetype user = after.indexOf("USERNAME=agent");
+    const qsizetype fare = after.indexOf("FAREREGEXP=");
+    const qsizetype mask = after.indexOf("TAXMASK=");
+    EXPECT_LT(user, fare);
+    EXPECT_LT(fare, mask);
+    EXPECT_LT(mask, after.indexOf("[WINDOW]"));
+    EXPECT_TRUE(after.contains("GETTAXBSR=1\r\nGETTAXORGCURRENCY=0\r\n"));
+}
+
+TEST_F(IniFixture, FirstWriteCreatesTheFile)
+{
+    ASSERT_TRUE(writeWindowPosition(path(), section::Window, QPoint(5, -3)));
+    EXPECT_EQ(readFile(), QByteArray("[WINDOW]\nLEFT=5\nTOP=-3\n"));
+    EXPECT_EQ(readWindowPosition(path(), section::Window, QPoint(1, 1)), QPoint(5, -3));
+    EXPECT_EQ(readWindowPosition(path(), section::RateWindow, QPoint(264, 206)),
+              QPoint(264, 206));
+}
+
+TEST_F(IniFixture, WrittenValueIsOneLine)
+{
+    IniFile ini(path());
+    ASSERT_TRUE(ini.load());
+    ini.writeString(u"MAIN", u"TAXMASK", q(u"0.00\r\n[EVIL]\r\nX=1"));
+    ASSERT_TRUE(ini.save());
+    EXPECT_EQ(readFile(), QByteArray("[MAIN]\nTAXMASK=0.00\n"));
+}
+
+TEST_F(IniFixture, RateWindowWritesPositionThenFilter)
+{
+    writeFile("[MAIN]\nCURRENCYTO=RUB\n");
+    EXPECT_EQ(readRateFilter(path()).from, q(u"USD"));
+    EXPECT_EQ(readRateFilter(path()).carrier, q(u"SU"));
+    ASSERT_TRUE(writeRateWindow(path(), QPoint(300, 200), {q(u"EUR"), q(u"RUB"), q(u"")}));
+    const RateFilter f = readRateFilter(path());
+    EXPECT_EQ(f.from, q(u"EUR"));
+    EXPECT_EQ(f.to, q(u"RUB"));
+    EXPECT_EQ(f.carrier, QString());
+    EXPECT_EQ(readWindowPosition(path(), section::RateWindow, QPoint()), QPoint(300, 200));
+    EXPECT_EQ(readSettings(path(), QString()).currencyTo, q(u"RUB"));
+}
+
+TEST_F(IniFixture, CyrillicFileInTheWindowsCodePageStaysSo)
+{
+    // "[MAIN]\nNOTE=<Cyrillic>\n" in Windows-1251.
+    writeFile("[MAIN]\nNOTE=\xCA\xF3\xF0\xF1\n");
+    IniFile ini(path());
+    ASSERT_TRUE(ini.load());
+    EXPECT_EQ(ini.readString(u"MAIN", u"NOTE", QString()), q(u"\u041a\u0443\u0440\u0441"));
+    ini.writeString(u"MAIN", u"TAXMASK", q(u"0"));
+    ASSERT_TRUE(ini.save());
+    EXPECT_EQ(readFile(), QByteArray("[MAIN]\nNOTE=\xCA\xF3\xF0\xF1\nTAXMASK=0\n"));
+
+    // A character the code page lacks turns the file into UTF-8 rather than a "?".
+    ini.writeString(u"MAIN", u"TAXMASK", q(u"\u20ac0"));
+    ASSERT_TRUE(ini.save());
+    IniFile again(path());
+    ASSERT_TRUE(again.load());
+    EXPECT_EQ(again.readString(u"MAIN", u"NOTE", QString()), q(u"\u041a\u0443\u0440\u0441"));
+    EXPECT_EQ(again.readString(u"MAIN", u"TAXMASK", QString()), q(u"\u20ac0"));
+}
+
+TEST_F(IniFixture, BinaryFileReadsAsDefaults)
+{
+    QByteArray junk;
+    for (int i = 0; i < 4096; ++i)
+        junk.append(char((i * 37 + 11) & 0xff));
+    writeFile(junk);
+    const Settings s = readSettings(path(), q(u"/db"));
+    EXPECT_EQ(s.currencyTo, q(u"RUB"));
+    EXPECT_EQ(s.taxRegExp, defaults::TaxRegExp);
+}
+
+TEST_F(IniFixture, WriteIntoReadOnlyFolderFailsAndKeepsTheOldFile)
+{
+    const QString folder = dir.filePath(QStringLiteral("ro"));
+    ASSERT_TRUE(QDir().mkpath(folder));
+    const QString ini = folder + QStringLiteral("/sprrate.INI");
+    const QByteArray before = "[MAIN]\nCURRENCYTO=USD\n";
+    {
+        QFile f(ini);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(before);
+    }
+    ASSERT_EQ(chmod(QFile::encodeName(dir.path()).constData(), 0755), 0);
+    ASSERT_EQ(chmod(QFile::encodeName(folder).constData(), 0555), 0);
+    ASSERT_EQ(chmod(QFile::encodeName(ini).constData(), 0644), 0);
+
+    const int result = runUnprivileged([&] {
+        Settings s = readSettings(ini, QString());
+        if (s.currencyTo != q(u"USD"))
+            return 2;
+        s.currencyTo = q(u"EUR");
+        return writeSetupSettings(ini, s) ? 1 : 0;
+    });
+    chmod(QFile::encodeName(folder).constData(), 0755);
+    EXPECT_EQ(result, 0) << "the write must fail";
+    QFile f(ini);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), before);
+    EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden).size(), 1)
+        << "no temporary file is left behind";
+}

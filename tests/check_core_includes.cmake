@@ -1,0 +1,17 @@
+# Fails when a source of the core (anything outside a ui folder) includes a header of
+# Qt's GUI or widget modules.
+file(GLOB_RECURSE sources "${ROOT}/*.h" "${ROOT}/*.cpp")
+set(bad "")
+foreach(f IN LISTS sources)
+  if(f MATCHES "/ui/")
+    continue()
+  endif()
+  file(STRINGS "${f}" hits REGEX "^[ \t]*#[ \t]*include[ \t]*<(QtWidgets|QtGui|QWidget|QDialog|QApplication|QMessageBox|QMainWindow)")
+  if(hits)
+    list(APPEND bad "${f}: ${hits}")
+  endif()
+endforeach()
+if(bad)
+  list(JOIN bad "\n" text)
+  message(FATAL_ERROR "window headers in the core:\n${text}")
+endif()

@@ -1,0 +1,42 @@
+// Errors of the reference database: the server's (or the client library's) text, with
+// the SQL error code and the status codes behind it.
+#pragma once
+
+#include <QString>
+
+#include <stdexcept>
+#include <vector>
+
+namespace refdata {
+
+// Base of every error the reference data subsystem raises. what() is UTF-8.
+class RefDataError : public std::runtime_error {
+public:
+    explicit RefDataError(const QString& message);
+    const QString& message() const { return m_message; }
+
+private:
+    QString m_message;
+};
+
+// A failure reported by the database client library or server.
+class DbError : public RefDataError {
+public:
+    DbError(const QString& message, int sqlCode = 0, std::vector<long> gdsCodes = {});
+
+    int sqlCode() const { return m_sqlCode; }
+    const std::vector<long>& gdsCodes() const { return m_gdsCodes; }
+    bool hasGdsCode(long code) const;
+
+    // Another transaction holds the row (an update conflict, a deadlock, a lock
+    // conflict or time-out); told by the status codes, never by the SQL code alone.
+    bool isLockConflict() const;
+    // The connection to the server is gone (network error, shutdown, lost connection).
+    bool isConnectionLost() const;
+
+private:
+    int m_sqlCode;
+    std::vector<long> m_gdsCodes;
+};
+
+} // namespace refdata

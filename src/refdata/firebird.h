@@ -1,0 +1,214 @@
+// A thin RAII layer over the Firebird client library: the library loaded at run time,
+// a connection, transactions from explicit parameter lists, and prepared statements
+// with named parameters and typed field access by column name. Text crosses the
+// connection as Windows-1251.
+#pragma once
+
+#include "refdata/dberror.h"
+
+#include <QDate>
+#include <QDateTime>
+#include <QHash>
+#include <QString>
+#include <QStringList>
+#include <QTime>
+
+#include <cstdint>
+#include <memory>
+#include <variant>
+#include <vector>
+
+namespace Firebird {
+class IAttachment;
+class IMessageMetadata;
+class IResultSet;
+class IStatement;
+class ITransaction;
+} // namespace Firebird
+
+namespace refdata {
+
+// The name of the client library the program loads.
+QString clientLibraryName();
+// Changes the name before the library is first loaded (tests of a missing library).
+void setClientLibraryName(const QString& name);
+
+// A field or parameter value. monostate is null.
+using DbValue = std::variant<std::monostate, QString, double, qint64, QDate, QTime, QDateTime,
+                             bool>;
+
+inline bool isNull(const DbValue& v) { return std::holds_alternative<std::monostate>(v); }
+
+enum class ColumnKind {
+    Text,
+    SmallInt,
+    Integer,
+    BigInt,
+    Scaled, // an integer column with a scale
+    Float,
+    Date,
+    Time,
+    DateTime,
+    Boolean,
+    TextBlob,
+    Blob,
+    Array,
+    Other,
+};
+
+struct Column {
+    QString name; // the column's name (or alias), upper case as the server gives it
+    ColumnKind kind = ColumnKind::Other;
+    int length = 0;      // characters, for text
+    bool fixedLength = false; // CHAR rather than VARCHAR
+    int scale = 0;
+};
+
+class Transaction;
+class Statement;
+
+// One attachment to a database file, local (embedded engine) or "host:path" on a server.
+class Connection {
+public:
+    Connection();
+    ~Connection();
+    Connection(const Connection&) = delete;
+    Connection& operator=(const Connection&) = delete;
+
+    void setDatabaseName(const QString& name) { m_databaseName = name; }
+    const QString& databaseName() const { return m_databaseName; }
+    void setUserName(const QString& name) { m_userName = name; }
+    void setPassword(const QString& password) { m_password = password; }
+
+    // Attaches with the user name, the password and lc_ctype WIN1251, no login dialog.
+    void connect();
+    void connectIfNeeded()
+    {
+        if (!connected())
+            connect();
+    }
+    // Rolls back every transaction still active, then detaches.
+    void disconnect();
+    bool connected() const { return m_attachment != nullptr; }
+    // The lower of the database's SQL dialect and 3.
+    unsigned dialect() const { return m_dialect; }
+
+    // Drops the attachment without talking to the server, after the connection was lost.
+    void drop();
+
+private:
+    friend class Transaction;
+    friend class Statement;
+    Firebird::IAttachment* attachment() const;
+
+    QString m_databaseName;
+    QString m_userName;
+    QString m_password;
+    Firebird::IAttachment* m_attachment = nullptr;
+    unsigned m_dialect = 3;
+    // Bumped at every attachment, so statements know their handles are stale.
+    std::uint64_t m_generation = 0;
+    std::vector<Transaction*> m_transactions;
+};
+
+// A transaction of a connection with explicit parameters ("write", "read", "nowait",
+// "wait", "rec_version", "no_rec_version", "read_committed", "concurrency",
+// "consistency"). Rolled back when destroyed while active.
+class Transaction {
+public:
+    Transaction(Connection& connection, QStringList parameters);
+    ~Transaction();
+    Transaction(const Transaction&) = delete;
+    Transaction& operator=(const Transaction&) = delete;
+
+    void start();
+    void startIfNeeded()
+    {
+        if (!active())
+            start();
+    }
+    bool active() const { return m_transaction != nullptr; }
+    void commit();
+    // Commits and keeps the transaction open with its context.
+    void commitRetaining();
+    void rollback();
+
+    Connection& connection() const { return m_connection; }
+
+private:
+    friend class Connection;
+    friend class Statement;
+    void forget(); // the connection went away: the handle is gone with it
+
+    Connection& m_connection;
+    QStringList m_parameters;
+    Firebird::ITransaction* m_transaction = nullptr;
+};
+
+// A prepared statement with named parameters (":NAME"). Prepared on first use, again
+// after the connection was re-established.
+class Statement {
+public:
+    Statement(Connection& connection, QString sql);
+    ~Statement();
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+
+    const QString& sql() const { return m_sql; }
+    // Replaces the text; the statement is prepared again on next use.
+    void setSql(QString sql);
+
+    // Binds every place of a parameter name (case-insensitive). Unbound parameters are
+    // null. An unknown name is an error.
+    void setParam(const QString& name, const DbValue& value);
+    void clearParams();
+    QStringList paramNames() const;
+    // The length in characters of a text parameter as the statement declares it (-1 for
+    // a parameter of another type). Prepares the statement if needed.
+    int declaredLength(const QString& name, Transaction& transaction);
+
+    // Runs a select and stands before its first row.
+    void open(Transaction& transaction);
+    // Moves to the next row; false at the end.
+    bool next();
+    bool isOpen() const { return m_cursor != nullptr; }
+    void close();
+
+    // Runs a statement that returns no rows; the number of rows it changed.
+    std::uint64_t execute(Transaction& transaction);
+
+    const std::vector<Column>& columns() const { return m_columns; }
+    int columnIndex(const QString& name) const; // -1 when there is none
+    // The current row's values, by position or column name (an unknown name is an error).
+    const std::vector<DbValue>& row() const { return m_row; }
+    const DbValue& value(const QString& column) const;
+    QString text(const QString& column) const; // null as empty
+    double number(const QString& column) const; // null as 0
+    bool isNull(const QString& column) const { return refdata::isNull(value(column)); }
+
+private:
+    void prepare(Transaction& transaction);
+    void release();
+    std::vector<unsigned char> inputMessage(Firebird::IMessageMetadata** metadata);
+    void readRow(Transaction& transaction);
+
+    Connection& m_connection;
+    QString m_sql;
+    QStringList m_positionalNames;
+    QHash<QString, DbValue> m_params;
+    Firebird::IStatement* m_statement = nullptr;
+    Firebird::IResultSet* m_cursor = nullptr;
+    Firebird::IMessageMetadata* m_outputMetadata = nullptr;
+    Transaction* m_cursorTransaction = nullptr;
+    std::uint64_t m_generation = 0;
+    std::vector<unsigned char> m_outputBuffer;
+    std::vector<Column> m_columns;
+    std::vector<DbValue> m_row;
+};
+
+// Text to and from the connection's character set; a character Windows-1251 cannot
+// hold is an error, never a silent "?".
+QByteArray toWin1251(const QString& text);
+QString fromWin1251(const QByteArray& bytes);
+
+} // namespace refdata

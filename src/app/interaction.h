@@ -1,0 +1,25 @@
+// What the core asks of the user: the one seam between the core and the windows. The
+// windows implement it with dialogs; tests with a recorder.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+namespace app {
+
+class UserInteraction {
+public:
+    virtual ~UserInteraction() = default;
+
+    // A modal message with an OK button.
+    virtual void showMessage(const QString& text) = 0;
+
+    // The rate choice dialog over the items, in order, with its label reset to "0.0000".
+    // Closed with OK: the label's text (the chosen item's rate, or "0.0000" when nothing
+    // was chosen); closed any other way: nullopt.
+    virtual std::optional<QString> chooseRate(const QStringList& items) = 0;
+};
+
+} // namespace app

@@ -1,0 +1,78 @@
+#include "rates/ratelookup.h"
+
+#include "app/interaction.h"
+#include "app/numbers.h"
+#include "refdata/referencedb.h"
+
+#include <cmath>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace rates {
+
+namespace {
+// The nearest whole number, a half going to the even one.
+double roundHalfEven(double x)
+{
+    const double below = std::floor(x);
+    const double fraction = x - below;
+    if (fraction > 0.5)
+        return below + 1;
+    if (fraction < 0.5)
+        return below;
+    return std::fmod(below, 2.0) == 0 ? below : below + 1;
+}
+} // namespace
+
+QString rateFromItem(const QString& item)
+{
+    return item.mid(32, 100).trimmed();
+}
+
+double RateLookup::LookupRate(const QString& carrier, const QString& from, const QString& to,
+                              bool databaseOnly)
+{
+    const std::vector<refdata::RateRow> rows = m_db.findRates(from, to, carrier);
+    if (rows.empty() && !databaseOnly)
+        return hostRate(carrier, from, to);
+
+    double rate = 0;
+    QStringList items;
+    for (const refdata::RateRow& row : rows) {
+        rate = row.rateAmount;
+        FareRule = row.fareRule;
+        TaxRule = row.taxRule;
+        items.append(u"From:"_s + from + u" To:"_s + to + u" Carrier:"_s + carrier +
+                     u" Rate:"_s + numbers::formatMask(rate, u"0.0000"));
+    }
+    if (items.size() > 1) {
+        const std::optional<QString> label = m_ui.chooseRate(items);
+        rate = label ? numbers::parseDecimal(*label).value_or(0.0) : 0.0;
+    }
+    return rate;
+}
+
+double RateLookup::hostRate(const QString& carrier, const QString& from, const QString& to)
+{
+    const double tenUnits = m_convert(from, to, 10, false);
+    double rate;
+    if (tenUnits >= 100) {
+        rate = roundHalfEven(tenUnits / 10);
+    } else {
+        rate = m_convert(from, to, 10000, false) / 10000;
+    }
+    FareRule = DefaultFareRule.toString();
+    TaxRule = DefaultTaxRule.toString();
+    // Only a usable rate is stored: an answer without an amount (0) or an unreadable one
+    // (negative) would otherwise sit in the list as a valid rate for the rest of the day.
+    if (rate > 0) {
+        try {
+            m_db.insertRate(carrier.left(2), from.left(3), to.left(3), rate);
+        } catch (const std::exception&) {
+            // A rate that cannot be stored is still used for this run.
+        }
+    }
+    return rate;
+}
+
+} // namespace rates

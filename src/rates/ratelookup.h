@@ -1,0 +1,53 @@
+// Finding the airline rate for a currency pair and carrier, with the user's choice among
+// several valid rates and, where the caller allows it, a rate obtained from the host and
+// stored. Leaves the target currency's rounding rules for the caller.
+#pragma once
+
+#include <QString>
+
+#include <functional>
+
+namespace app {
+class UserInteraction;
+}
+namespace refdata {
+class ReferenceDatabase;
+}
+
+namespace rates {
+
+inline constexpr QStringView DefaultFareRule = u"CEIL(VALUE/5)*5";
+inline constexpr QStringView DefaultTaxRule = u"CEIL(INT(VALUE*10)/10)";
+
+// The rate a choice dialog's item shows: its characters from position 33 on (at most
+// 100), trimmed.
+QString rateFromItem(const QString& item);
+
+class RateLookup {
+public:
+    // Converts an amount through the host: (from, to, amount, keepDecimals).
+    using HostConverter = std::function<double(const QString&, const QString&, double, bool)>;
+
+    RateLookup(refdata::ReferenceDatabase& db, app::UserInteraction& ui, HostConverter convert)
+        : m_db(db), m_ui(ui), m_convert(std::move(convert))
+    {
+    }
+
+    // The rate, 0 when there is none or the user cancels the choice. Sets FareRule and
+    // TaxRule from the rows found (a lookup that finds none in database-only mode leaves
+    // them as they were). Database and host errors go to the caller.
+    double LookupRate(const QString& carrier, const QString& from, const QString& to,
+                      bool databaseOnly);
+
+    QString FareRule;
+    QString TaxRule;
+
+private:
+    double hostRate(const QString& carrier, const QString& from, const QString& to);
+
+    refdata::ReferenceDatabase& m_db;
+    app::UserInteraction& m_ui;
+    HostConverter m_convert;
+};
+
+} // namespace rates

@@ -1,0 +1,58 @@
+#include "rates/taxlines.h"
+
+#include "app/numbers.h"
+#include "host/screentext.h"
+#include "refdata/referencedb.h"
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace rates {
+
+void TaxLines::clearForRun()
+{
+    for (TaxLine& line : m_lines) {
+        const double origRate = line.OrigRate;
+        line = TaxLine();
+        line.OrigRate = origRate;
+    }
+}
+
+QString GetTaxCurrency(refdata::ReferenceDatabase& db, const QString& taxCode,
+                       const QString& carrier)
+{
+    try {
+        const std::optional<QString> currency = db.findTaxCurrency(taxCode.left(2), carrier.left(2));
+        return currency ? *currency : u"USD"_s;
+    } catch (const std::exception&) {
+        return {};
+    }
+}
+
+void ReadTaxLine(TaxLines& lines, refdata::ReferenceDatabase& db, const QString& matchText,
+                 const QString& carrier)
+{
+    // Characters count from 1 in the matched text.
+    const QString numberText =
+        host::columns(matchText, 3, 3) == u"X" ? host::columns(matchText, 4, 5)
+                                               : host::columns(matchText, 3, 5);
+    const std::optional<int> number = numbers::parseInteger(numberText);
+    if (!number || *number < 1 || *number > TaxLines::Size)
+        return;
+    TaxLine& line = lines[*number];
+    line.Number = numberText;
+    line.Indicator = host::columns(matchText, 7, 7);
+    line.ShownCurrency = host::columns(matchText, 9, 11);
+    line.AmountText = host::trimText(host::columns(matchText, 12, 20)).left(10);
+    line.Code = host::columns(matchText, 21, 24);
+    const std::optional<double> amount = numbers::parseDecimal(line.AmountText);
+    if (!amount) {
+        line.Present = false;
+        return;
+    }
+    line.Amount = *amount;
+    const QString currency = GetTaxCurrency(db, line.Code, carrier);
+    line.TaxCurrency = (currency.isEmpty() ? line.ShownCurrency : currency).left(3);
+    line.Present = true;
+}
+
+} // namespace rates

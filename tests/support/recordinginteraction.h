@@ -1,0 +1,33 @@
+// A UserInteraction for tests: keeps every message shown, in order, and answers the rate
+// choice from a script.
+#pragma once
+
+#include "app/interaction.h"
+
+#include <QStringList>
+
+#include <deque>
+#include <optional>
+
+namespace testsupport {
+
+class RecordingInteraction : public app::UserInteraction {
+public:
+    void showMessage(const QString& text) override { messages.append(text); }
+
+    std::optional<QString> chooseRate(const QStringList& items) override
+    {
+        rateChoices.push_back(items);
+        if (rateAnswers.empty())
+            return std::nullopt; // nothing scripted: the user cancels
+        std::optional<QString> answer = rateAnswers.front();
+        rateAnswers.pop_front();
+        return answer;
+    }
+
+    QStringList messages;
+    std::vector<QStringList> rateChoices;           // the items of every rate choice shown
+    std::deque<std::optional<QString>> rateAnswers; // label text on OK, nullopt to cancel
+};
+
+} // namespace testsupport

@@ -18,10 +18,11 @@ public:
     std::optional<QString> chooseRate(const QStringList& items) override
     {
         rateChoices.push_back(items);
-        if (rateAnswers.empty())
-            return std::nullopt; // nothing scripted: the user cancels
-        std::optional<QString> answer = rateAnswers.front();
-        rateAnswers.pop_front();
+        std::optional<QString> answer; // nothing scripted: the user cancels
+        if (!rateAnswers.empty()) {
+            answer.swap(rateAnswers.front());
+            rateAnswers.pop_front();
+        }
         return answer;
     }
 

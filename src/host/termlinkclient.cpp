@@ -1,0 +1,137 @@
+#include "host/termlinkclient.h"
+
+#include "app/numbers.h"
+#include "host/hosterror.h"
+
+#include <QDeadlineTimer>
+#include <QLocalSocket>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace host {
+namespace {
+
+// One connection to velmora-term, used for one request at a time. After a failure the
+// connection is dropped for good: a late answer must never be taken for the answer to a
+// later request.
+class TermLinkConnection {
+public:
+    explicit TermLinkConnection(const TermLinkOptions& options) : m_options(options)
+    {
+        if (m_options.socketName.isEmpty())
+            m_options.socketName = termlink::defaultSocketName();
+        m_socket.connectToServer(m_options.socketName);
+        if (!m_socket.waitForConnected(waitTime(QDeadlineTimer(m_options.timeout))))
+            throw HostError(u"The terminal velmora-term does not answer at "_s +
+                            m_options.socketName + u": "_s + m_socket.errorString());
+    }
+
+    QString request(char kind, const QString& text)
+    {
+        if (m_broken)
+            throw HostError(u"The connection to the terminal was lost by an earlier error."_s);
+        const QDeadlineTimer deadline(m_options.timeout);
+        m_socket.write(termlink::encodeFrame(kind, text));
+        while (m_socket.bytesToWrite() > 0) {
+            if (!m_socket.waitForBytesWritten(waitTime(deadline)))
+                fail(deadline);
+        }
+        for (;;) {
+            if (auto frame = m_reader.next()) {
+                if (frame->kind == termlink::kind::Answer)
+                    return frame->text;
+                if (frame->kind == termlink::kind::Error)
+                    throw HostError(frame->text);
+                breakWith(u"The terminal sent an answer of an unknown kind."_s);
+            }
+            if (m_reader.failed())
+                breakWith(u"The terminal's answer is larger than 1 MiB ("_s +
+                          QString::number(m_reader.failedLength()) + u" bytes)."_s);
+            if (m_socket.bytesAvailable() > 0) {
+                m_reader.append(m_socket.readAll());
+                continue;
+            }
+            if (m_socket.state() != QLocalSocket::ConnectedState || deadline.hasExpired())
+                fail(deadline);
+            m_socket.waitForReadyRead(waitTime(deadline));
+        }
+    }
+
+private:
+    static int waitTime(const QDeadlineTimer& deadline)
+    {
+        const qint64 ms = deadline.remainingTime();
+        return ms < 0 ? -1 : static_cast<int>(std::min<qint64>(ms, 1 << 30));
+    }
+
+    [[noreturn]] void fail(const QDeadlineTimer& deadline)
+    {
+        if (m_socket.state() != QLocalSocket::ConnectedState)
+            breakWith(u"The terminal closed the connection before answering."_s);
+        if (deadline.hasExpired())
+            breakWith(
+                u"The terminal did not answer within "_s +
+                numbers::formatGeneral(static_cast<double>(m_options.timeout.count()) / 1000.0) +
+                u" s."_s);
+        breakWith(u"The connection to the terminal failed: "_s + m_socket.errorString());
+    }
+
+    [[noreturn]] void breakWith(const QString& message)
+    {
+        m_broken = true;
+        m_socket.abort();
+        throw HostError(message);
+    }
+
+    TermLinkOptions m_options;
+    QLocalSocket m_socket;
+    termlink::FrameReader m_reader{termlink::MaxAnswerBytes};
+    bool m_broken = false;
+};
+
+class TermLinkSessions : public HostSessions {
+public:
+    explicit TermLinkSessions(const TermLinkOptions& options) : m_connection(options) {}
+
+    int Count() override
+    {
+        const QString answer = m_connection.request(termlink::kind::Count, {});
+        const auto count = numbers::parseInteger(answer);
+        if (!count || *count < 0)
+            throw HostError(u"The terminal gave no session count: "_s + answer.left(40));
+        return *count;
+    }
+
+private:
+    TermLinkConnection m_connection;
+};
+
+class TermLinkSession : public HostSession {
+public:
+    explicit TermLinkSession(const TermLinkOptions& options) : m_connection(options) {}
+
+    HostResponse Send(const QString& command, int /*mode*/) override
+    {
+        return {m_connection.request(termlink::kind::Send, command)};
+    }
+
+    HostResponse LastResponse() override
+    {
+        return {m_connection.request(termlink::kind::LastResponse, {})};
+    }
+
+private:
+    TermLinkConnection m_connection;
+};
+
+} // namespace
+
+void registerTermLink(AutomationRegistry& registry, const TermLinkOptions& options)
+{
+    registry.registerClass(HostSessionsProgId.toString(),
+                           [options] { return std::make_unique<TermLinkSessions>(options); });
+    registry.registerClass(HostSessionProgId.toString(),
+                           [options] { return std::make_unique<TermLinkSession>(options); });
+}
+
+} // namespace host

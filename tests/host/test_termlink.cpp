@@ -1,0 +1,258 @@
+// The terminal link against a real velmora-term process on a socket of the test's own.
+#include "host/hosterror.h"
+#include "host/hostlink.h"
+#include "host/termlinkclient.h"
+#include "support/qtapp.h"
+#include "support/recordinginteraction.h"
+
+#include <QDeadlineTimer>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <csignal>
+#include <gtest/gtest.h>
+#include <thread>
+
+using namespace host;
+using namespace Qt::Literals::StringLiterals;
+using namespace std::chrono_literals;
+
+namespace {
+
+QString samplePath(const char16_t* name)
+{
+    return QString::fromUtf8(SPRRATE_SAMPLES_DIR) + u"/"_s + QString::fromUtf16(name);
+}
+
+// One velmora-term process, killed at the end of the test.
+class Terminal {
+public:
+    ~Terminal()
+    {
+        if (m_process.state() != QProcess::NotRunning) {
+            m_process.kill();
+            m_process.waitForFinished(5000);
+        }
+    }
+
+    QString socket() const { return m_dir.path() + u"/term.sock"_s; }
+    QString journalPath() const { return m_dir.path() + u"/journal.txt"_s; }
+
+    // Starts velmora-term on a scenario text and waits until it listens.
+    void start(const QString& scenario)
+    {
+        const QString path = m_dir.path() + u"/scenario.scn"_s;
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(scenario.toUtf8());
+        file.close();
+        startFile(path);
+    }
+
+    void startFile(const QString& scenarioPath)
+    {
+        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        m_process.start(QString::fromUtf8(VELMORA_TERM_PATH),
+                        {scenarioPath, u"--headless"_s, u"--socket"_s, socket(), u"--journal"_s,
+                         journalPath()});
+        ASSERT_TRUE(m_process.waitForStarted(10000));
+        QByteArray out;
+        const QDeadlineTimer deadline(10000);
+        while (!out.contains("listening") && !deadline.hasExpired() &&
+               m_process.state() == QProcess::Running) {
+            m_process.waitForReadyRead(100);
+            out += m_process.readAllStandardOutput();
+        }
+        ASSERT_TRUE(out.contains("listening")) << out.constData();
+    }
+
+    QStringList journal() const
+    {
+        QFile file(journalPath());
+        if (!file.open(QIODevice::ReadOnly))
+            return {};
+        return QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts);
+    }
+
+    qint64 pid() const { return m_process.processId(); }
+
+    void killHard()
+    {
+        m_process.kill();
+        m_process.waitForFinished(5000);
+    }
+
+private:
+    QTemporaryDir m_dir;
+    QProcess m_process;
+};
+
+class TermLink : public testing::Test {
+protected:
+    TermLink() { testsupport::ensureCoreApplication(); }
+
+    void useTerminal(std::chrono::milliseconds timeout = 30s)
+    {
+        registerTermLink(registry, {terminal.socket(), timeout});
+    }
+
+    Terminal terminal;
+    AutomationRegistry registry;
+    testsupport::RecordingInteraction ui;
+    HostLink link{registry, ui};
+};
+
+const QString Slow = u"on SLOW => done wait 60000\n"
+                     "screen done\nDONE\n>\n@end\n"_s;
+
+TEST_F(TermLink, NoSessionIsTheConnectionErrorMessage)
+{
+    terminal.startFile(samplePath(u"no-session.scn"));
+    useTerminal();
+    link.ConnectHost();
+    EXPECT_FALSE(link.HostConnected());
+    EXPECT_EQ(ui.messages, QStringList{ConnectionErrorMessage.toString()});
+
+    // a session object reaching the terminal anyway gets the terminal's refusal
+    auto session = registry.create<HostSession>(HostSessionProgId);
+    EXPECT_THROW(session->Send(u"MD"_s, 1), HostError);
+}
+
+TEST_F(TermLink, NoTerminalFailsAtOnceWithTheNotRegisteredMessage)
+{
+    // A generous limit: only a wait for it could take that long.
+    registerTermLink(registry, {terminal.socket(), 120s});
+    QElapsedTimer elapsed;
+    elapsed.start();
+    link.ConnectHost();
+    EXPECT_LT(elapsed.elapsed(), 60000);
+    EXPECT_FALSE(link.HostConnected());
+    EXPECT_EQ(ui.messages, QStringList{NotRegisteredMessage.toString()});
+}
+
+TEST_F(TermLink, ASocketLeftByADeadTerminalIsNoTerminal)
+{
+    terminal.start(u"sessions 1\n"_s);
+    terminal.killHard(); // the socket file stays behind
+    ASSERT_TRUE(QFile::exists(terminal.socket()));
+    useTerminal();
+    link.ConnectHost();
+    EXPECT_FALSE(link.HostConnected());
+    EXPECT_EQ(ui.messages, QStringList{NotRegisteredMessage.toString()});
+
+    // and a new terminal takes the place of the dead one
+    Terminal again;
+    terminal.start(u"sessions 1\n"_s);
+    link.ConnectHost();
+    EXPECT_TRUE(link.HostConnected());
+}
+
+TEST_F(TermLink, PagesTheStoredPricingRecordAndJournalsEveryCommand)
+{
+    terminal.startFile(samplePath(u"spr-record.scn"));
+    useTerminal();
+    link.ConnectHost();
+    ASSERT_TRUE(link.HostConnected());
+    EXPECT_TRUE(ui.messages.isEmpty());
+    HostSession& session = link.session();
+
+    const QString page1 = session.LastResponse().Text;
+    EXPECT_TRUE(page1.startsWith(u"SPR00001"_s));
+    EXPECT_TRUE(page1.endsWith(u"\n)>"_s));
+    const QString page2 = session.Send(u"MD"_s, 1).Text;
+    EXPECT_TRUE(page2.startsWith(u"TX001 X USD    13.60YQ"_s)) << page2.toStdString();
+    EXPECT_TRUE(page2.endsWith(u"\n>"_s));
+    EXPECT_EQ(session.LastResponse().Text, page2);
+
+    EXPECT_EQ(session.Send(u"TTK/T01/O"_s, 1).Text, u"SPR00001 UPDATED\n>"_s);
+    EXPECT_EQ(session.Send(u"XYZ"_s, 1).Text, u"INVALID ENTRY - CHECK FORMAT\n>"_s);
+    EXPECT_TRUE(session.Send(u"FQC10.00USD/RUB"_s, 1)
+                    .Text.contains(u"RUB 925.00 - ROUNDED AS OTHER CHARGES"_s));
+    EXPECT_EQ(terminal.journal(),
+              (QStringList{u"MD"_s, u"TTK/T01/O"_s, u"XYZ"_s, u"FQC10.00USD/RUB"_s}));
+}
+
+TEST_F(TermLink, ATerminalKilledDuringACommandIsAnErrorNotAHang)
+{
+    terminal.start(Slow);
+    useTerminal(); // 30 s: far longer than the kill takes
+    link.ConnectHost();
+    ASSERT_TRUE(link.HostConnected());
+    HostSession& session = link.session();
+
+    // Kill the terminal once it has the command, while it holds back the answer.
+    const qint64 pid = terminal.pid();
+    std::thread killer([&] {
+        const QDeadlineTimer deadline(20000);
+        while (!terminal.journal().contains(u"SLOW"_s) && !deadline.hasExpired())
+            std::this_thread::sleep_for(5ms);
+        ::kill(static_cast<pid_t>(pid), SIGKILL);
+    });
+    try {
+        session.Send(u"SLOW"_s, 1);
+        ADD_FAILURE() << "Send returned";
+    } catch (const HostError& e) {
+        EXPECT_EQ(e.message(), u"The terminal closed the connection before answering."_s);
+    }
+    killer.join();
+    EXPECT_THROW(session.LastResponse(), HostError); // the link stays broken
+    link.ConnectHost();
+    EXPECT_FALSE(link.HostConnected());
+    EXPECT_EQ(ui.messages, QStringList{NotRegisteredMessage.toString()});
+}
+
+TEST_F(TermLink, ATerminalThatStopsAnsweringRunsIntoTheTimeLimit)
+{
+    terminal.start(Slow);
+    useTerminal(300ms);
+    link.ConnectHost();
+    ASSERT_TRUE(link.HostConnected());
+    try {
+        link.session().Send(u"SLOW"_s, 1);
+        ADD_FAILURE() << "Send returned";
+    } catch (const HostError& e) {
+        EXPECT_EQ(e.message(), u"The terminal did not answer within 0.3 s."_s);
+    }
+    // The late answer belongs to a dropped connection: it can never be taken for the
+    // answer of a later command.
+    EXPECT_THROW(link.session().Send(u"MD"_s, 1), HostError);
+    link.ConnectHost();
+    ASSERT_TRUE(link.HostConnected());
+    EXPECT_EQ(link.session().Send(u"MD"_s, 1).Text, u"NOTHING TO SCROLL\n>"_s);
+}
+
+struct SizeCase {
+    const char* name;
+    qsizetype bytes;
+    bool accepted;
+};
+
+class TermLinkSize : public TermLink, public testing::WithParamInterface<SizeCase> {};
+
+TEST_P(TermLinkSize, AnswersAboveOneMebibyteAreErrors)
+{
+    terminal.start(u"on BIG => big\nscreen big\n"_s + QString(GetParam().bytes, u'A') +
+                   u"\n@end\n"_s);
+    useTerminal();
+    link.ConnectHost();
+    ASSERT_TRUE(link.HostConnected());
+    if (GetParam().accepted) {
+        EXPECT_EQ(link.session().Send(u"BIG"_s, 1).Text.size(), GetParam().bytes);
+    } else {
+        try {
+            link.session().Send(u"BIG"_s, 1);
+            ADD_FAILURE() << "Send returned";
+        } catch (const HostError& e) {
+            EXPECT_TRUE(e.message().startsWith(u"The terminal's answer is larger than 1 MiB"_s));
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Limit, TermLinkSize,
+                         testing::Values(SizeCase{"exactlyOneMebibyte", 1 << 20, true},
+                                         SizeCase{"oneByteMore", (1 << 20) + 1, false}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+} // namespace

@@ -1,0 +1,54 @@
+// Compiling a formula text into its flat list of operations: normalising the text,
+// recognising the root term (with the texts the syntax error reports), building one
+// operation per term within the nesting and per-level limits, and ordering them deepest
+// level first so that every operand is computed before its use.
+#pragma once
+
+#include "rates/formula/operations.h"
+
+#include <QStringView>
+
+#include <memory>
+#include <vector>
+
+namespace formula {
+
+class VariableTable;
+
+// No term may lie deeper than this level (the root term is level 0).
+inline constexpr int MaxNesting = 20;
+// At most this many operations at one level.
+inline constexpr int MaxOperationsPerLevel = 50;
+// A longer normalised text is rejected as too complex: recognising it would need deeper
+// recursion than is safe. The longest settings value is 2,047 characters.
+inline constexpr int MaxFormulaLength = 4096;
+
+class CompiledFormula {
+public:
+    CompiledFormula() = default;
+    CompiledFormula(CompiledFormula&&) = default;
+    CompiledFormula& operator=(CompiledFormula&&) = default;
+
+    bool empty() const { return m_operations.empty(); }
+    // Runs the operations and returns the last result; 0.0 when empty.
+    double run(RandomSource& random) const
+    {
+        return empty() ? 0.0 : runOperations(m_operations.data(), m_operations.size(), random);
+    }
+    // In evaluation order; operand references point into the variables, the constants
+    // and the result slots held here.
+    const std::vector<Operation>& operations() const { return m_operations; }
+    bool usesRandom() const;
+
+private:
+    friend class Builder;
+    std::vector<Operation> m_operations;
+    std::unique_ptr<double[]> m_slots; // result slots, then constants
+};
+
+// Compiles text against the variables (bound by reference). decimalPoint is the point of
+// number literals. Raises the EMathParserError kinds, or EMathError for a literal beyond
+// the double range.
+CompiledFormula compileFormula(QStringView text, VariableTable& variables, char16_t decimalPoint);
+
+} // namespace formula

@@ -47,13 +47,30 @@ template <typename T> T* checked(T* p)
 
 } // namespace
 
+// The compiled pattern.
 struct PatternMatcher::Engine {
     std::unique_ptr<pcre2_code_16, CodeFree> code;
+    bool jit = false;
+    bool hasLargeCount = false;
+};
+
+// What a search needs besides the pattern, kept across pattern changes: the spans, the
+// bounds and the stack of the compiled search.
+struct PatternMatcher::Runtime {
     std::unique_ptr<pcre2_match_data_16, MatchDataFree> matchData;
     std::unique_ptr<pcre2_match_context_16, MatchContextFree> context;
     std::unique_ptr<pcre2_jit_stack_16, JitStackFree> jitStack;
-    bool jit = false;
-    bool hasLargeCount = false;
+
+    Runtime()
+        : matchData(checked(pcre2_match_data_create_16(MaxGroups + 1, nullptr))),
+          context(checked(pcre2_match_context_create_16(nullptr))),
+          jitStack(checked(pcre2_jit_stack_create_16(JitStackStart, JitStackMax, nullptr)))
+    {
+        pcre2_set_match_limit_16(context.get(), MatchStepLimit);
+        pcre2_set_depth_limit_16(context.get(), DepthLimit);
+        pcre2_set_heap_limit_16(context.get(), HeapLimitKiB);
+        pcre2_jit_stack_assign_16(context.get(), nullptr, jitStack.get());
+    }
 };
 
 PatternMatcher::PatternMatcher()
@@ -93,15 +110,8 @@ PatternMatcher::Engine& PatternMatcher::engine()
     if (!e->code)
         throw PatternError(u"The pattern cannot be compiled: "_s + pcre2Message(error));
     e->jit = pcre2_jit_compile_16(e->code.get(), PCRE2_JIT_COMPLETE) == 0;
-    e->matchData.reset(checked(pcre2_match_data_create_16(MaxGroups + 1, nullptr)));
-    e->context.reset(checked(pcre2_match_context_create_16(nullptr)));
-    pcre2_set_match_limit_16(e->context.get(), MatchStepLimit);
-    pcre2_set_depth_limit_16(e->context.get(), DepthLimit);
-    pcre2_set_heap_limit_16(e->context.get(), HeapLimitKiB);
-    if (e->jit) {
-        e->jitStack.reset(checked(pcre2_jit_stack_create_16(JitStackStart, JitStackMax, nullptr)));
-        pcre2_jit_stack_assign_16(e->context.get(), nullptr, e->jitStack.get());
-    }
+    if (!m_runtime)
+        m_runtime = std::make_unique<Runtime>();
     e->hasLargeCount = translated.hasLargeCount;
     m_engine = std::move(e);
     return *m_engine;
@@ -133,10 +143,11 @@ bool PatternMatcher::searchFrom(qsizetype start)
         throw PatternLimitError(u"The text is too long for the repetition counts of the pattern"_s);
     const auto* subject = reinterpret_cast<PCRE2_SPTR16>(m_input.utf16());
     const auto length = PCRE2_SIZE(m_input.size());
+    Runtime& r = *m_runtime;
     const int rc = e.jit ? pcre2_jit_match_16(e.code.get(), subject, length, PCRE2_SIZE(start), 0,
-                                              e.matchData.get(), e.context.get())
+                                              r.matchData.get(), r.context.get())
                          : pcre2_match_16(e.code.get(), subject, length, PCRE2_SIZE(start), 0,
-                                          e.matchData.get(), e.context.get());
+                                          r.matchData.get(), r.context.get());
     if (rc == PCRE2_ERROR_NOMATCH)
         return false;
     if (rc == PCRE2_ERROR_MATCHLIMIT || rc == PCRE2_ERROR_DEPTHLIMIT ||
@@ -146,7 +157,7 @@ bool PatternMatcher::searchFrom(qsizetype start)
     if (rc <= 0)
         throw PatternError(u"The search failed: "_s + pcre2Message(rc));
 
-    const PCRE2_SIZE* ovector = pcre2_get_ovector_pointer_16(e.matchData.get());
+    const PCRE2_SIZE* ovector = pcre2_get_ovector_pointer_16(r.matchData.get());
     for (int i = 0; i <= MaxGroups; ++i) {
         const bool set = i < rc && ovector[2 * i] != PCRE2_UNSET;
         m_spans[2 * i] = set ? qsizetype(ovector[2 * i]) : -1;

@@ -61,6 +61,7 @@ public:
 
 private:
     struct Engine;
+    struct Runtime;
 
     Engine& engine();
     bool searchFrom(qsizetype start);
@@ -68,7 +69,8 @@ private:
     void checkGroup(int group) const;
 
     QString m_pattern;
-    std::unique_ptr<Engine> m_engine; // null until compiled for m_pattern
+    std::unique_ptr<Engine> m_engine;   // null until compiled for m_pattern
+    std::unique_ptr<Runtime> m_runtime; // made with the first compiled pattern
     QString m_input;
     bool m_matched = false;
     // Start and end of the whole match and of each group; -1 for none.

@@ -167,6 +167,8 @@ public:
     // a parameter of another type). Prepares the statement if needed.
     int declaredLength(const QString& name, Transaction& transaction);
 
+    // Prepares the statement when it is not yet, so that its columns are known.
+    void prepare(Transaction& transaction);
     // Runs a select and stands before its first row.
     void open(Transaction& transaction);
     // Moves to the next row; false at the end.
@@ -187,7 +189,6 @@ public:
     bool isNull(const QString& column) const { return refdata::isNull(value(column)); }
 
 private:
-    void prepare(Transaction& transaction);
     void release();
     std::vector<unsigned char> inputMessage(Firebird::IMessageMetadata** metadata);
     void readRow(Transaction& transaction);

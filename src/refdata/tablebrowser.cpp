@@ -1,0 +1,1017 @@
+#include "refdata/tablebrowser.h"
+
+#include "app/numbers.h"
+
+#include <cmath>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace refdata {
+namespace {
+
+QString trimTrailingBlanks(QString s)
+{
+    qsizetype n = s.size();
+    while (n > 0 && s[n - 1] == u' ')
+        --n;
+    s.truncate(n);
+    return s;
+}
+
+bool isTextKind(ColumnKind k) { return k == ColumnKind::Text || k == ColumnKind::TextBlob; }
+
+bool isIntegerKind(ColumnKind k)
+{
+    return k == ColumnKind::SmallInt || k == ColumnKind::Integer || k == ColumnKind::BigInt;
+}
+
+bool isNumberKind(ColumnKind k)
+{
+    return isIntegerKind(k) || k == ColumnKind::Scaled || k == ColumnKind::Float;
+}
+
+// Closes a statement's cursor on every way out of a scope.
+struct CursorCloser {
+    Statement& statement;
+    ~CursorCloser() { statement.close(); }
+};
+
+} // namespace
+
+const QString TableBrowser::NoPrimaryKeyMessage =
+    u"Not Correct TableName or Table has no primary key"_s;
+const QString TableBrowser::LockedMessage =
+    u"The record is locked by another user. Try again later"_s;
+const QString TableBrowser::ChangedMessage =
+    u"The record was deleted or changed by another user!\nAfter refreshing you can try again"_s;
+// Firebird 3 refuses "rec_version" without "read_committed"; the snapshot meant is
+// "concurrency".
+const QStringList TableBrowser::WriteTransactionParameters = {u"write"_s, u"nowait"_s,
+                                                              u"concurrency"_s};
+const QStringList TableBrowser::CatalogueTransactionParameters = {
+    u"write"_s, u"nowait"_s, u"rec_version"_s, u"read_committed"_s};
+
+TableBrowser::TableBrowser(ReferenceDatabase& db, QObject* parent)
+    : QObject(parent), m_db(db), m_write(db.IBDatabase, WriteTransactionParameters)
+{
+}
+
+TableBrowser::~TableBrowser() { close(); }
+
+// ---------------------------------------------------------------------------------------
+// Settings
+
+void TableBrowser::setTableName(const QString& name)
+{
+    if (name == m_tableName)
+        return;
+    close();
+    m_tableName = name;
+    m_keyKnown = false;
+    m_shape = TableShape();
+    m_fields.clear();
+    m_fieldColumn.clear();
+    m_sql = BrowserStatements();
+}
+
+void TableBrowser::setFilter(const QString& filter)
+{
+    if (filter == m_filter)
+        return;
+    if (!isOpen() || !m_filtered) {
+        m_filter = filter;
+        return;
+    }
+    leaveEditing();
+    m_filter = filter;
+    applyChange();
+}
+
+void TableBrowser::setFiltered(bool filtered)
+{
+    if (filtered == m_filtered)
+        return;
+    if (!isOpen()) {
+        m_filtered = filtered;
+        return;
+    }
+    leaveEditing();
+    m_filtered = filtered;
+    applyChange();
+}
+
+void TableBrowser::setIndexFieldNames(const QString& names)
+{
+    if (names == m_indexFieldNames)
+        return;
+    if (!isOpen()) {
+        m_indexFieldNames = names;
+        return;
+    }
+    leaveEditing();
+    m_indexFieldNames = names;
+    applyChange();
+}
+
+void TableBrowser::applyChange()
+{
+    const bool hadRow = !m_rows.empty();
+    const Row current = hadRow ? m_rows[std::size_t(m_pos)] : Row();
+    const int place = m_pos;
+    try {
+        rebuild();
+        if (hadRow) {
+            if (const auto row = reread(current, m_db.IBTransaction)) {
+                fillAround(*row, place);
+                return;
+            }
+        }
+        first();
+    } catch (...) {
+        // The new statements fail (a malformed filter): nothing is shown until the next
+        // change; the error goes to the caller.
+        closeCursors();
+        m_rows.clear();
+        m_pos = -1;
+        m_atStart = m_atEnd = true;
+        Q_EMIT windowChanged();
+        Q_EMIT currentChanged(m_pos);
+        throw;
+    }
+}
+
+// ---------------------------------------------------------------------------------------
+// Opening
+
+void TableBrowser::requireOpen() const
+{
+    if (!isOpen())
+        throw BrowserError(BrowserError::Kind::NotOpen, u"The table browser is not open."_s);
+}
+
+void TableBrowser::discoverKey()
+{
+    Connection& c = m_db.IBDatabase;
+    const QString table = browsersql::identifier(m_tableName);
+    TableShape shape;
+    shape.table = table;
+    {
+        Transaction t(c, CatalogueTransactionParameters);
+        t.start();
+        Statement indexes(c, browsersql::indexQuery(table));
+        indexes.open(t);
+        CursorCloser closer{indexes};
+        QSet<QString> seen;
+        while (indexes.next()) {
+            IndexInfo index;
+            index.name = trimTrailingBlanks(indexes.text(u"RDB$INDEX_NAME"_s));
+            // The join gives one row per segment; the first one stands for the index.
+            if (seen.contains(index.name))
+                continue;
+            seen.insert(index.name);
+            index.unique = indexes.number(u"RDB$UNIQUE_FLAG"_s) == 1;
+            index.descending = indexes.number(u"RDB$INDEX_TYPE"_s) == 1;
+            index.primary = index.name.startsWith(u"RDB$PRIMARY"_s);
+            if (indexes.number(u"RDB$SEGMENT_COUNT"_s) <= 1) {
+                index.columns.append(trimTrailingBlanks(indexes.text(u"RDB$FIELD_NAME"_s)));
+            } else {
+                Statement segments(c, browsersql::segmentQuery(index.name));
+                segments.open(t);
+                CursorCloser segmentsCloser{segments};
+                while (segments.next())
+                    index.columns.append(trimTrailingBlanks(segments.text(u"RDB$FIELD_NAME"_s)));
+            }
+            if (index.primary)
+                shape.keyColumns = index.columns;
+            shape.indexes.push_back(std::move(index));
+        }
+        indexes.close();
+        t.commit();
+    }
+    if (shape.keyColumns.isEmpty())
+        throw BrowserError(BrowserError::Kind::NoPrimaryKey, NoPrimaryKeyMessage);
+
+    Statement all(c, u"select * from "_s + table);
+    all.prepare(m_db.IBTransaction);
+    shape.columns = all.columns();
+    m_fields.clear();
+    m_fieldColumn.clear();
+    for (std::size_t i = 0; i < shape.columns.size(); ++i) {
+        if (shape.columns[i].kind == ColumnKind::Array)
+            continue;
+        m_fields.push_back(shape.columns[i]);
+        m_fieldColumn.push_back(int(i));
+    }
+    m_shape = std::move(shape);
+    m_keyKnown = true;
+}
+
+void TableBrowser::rebuild()
+{
+    closeCursors();
+    const QString filter = m_filtered ? m_filter : QString();
+    m_sql = browsersql::build(m_shape, filter.trimmed().isEmpty() ? QString() : filter,
+                              m_indexFieldNames);
+    Connection& c = m_db.IBDatabase;
+    m_select = std::make_unique<Statement>(c, m_sql.select);
+    m_nextRows = std::make_unique<Statement>(c, m_sql.nextRows);
+    m_priorRows = std::make_unique<Statement>(c, m_sql.priorRows);
+    m_lastRows = std::make_unique<Statement>(c, m_sql.lastRows);
+    m_reread = std::make_unique<Statement>(c, m_sql.reread);
+    m_lock = std::make_unique<Statement>(c, m_sql.lock);
+    m_change = std::make_unique<Statement>(c, m_sql.update);
+}
+
+void TableBrowser::open()
+{
+    if (isOpen())
+        return;
+    try {
+        m_db.connectIfNeeded();
+        m_db.IBTransaction.startIfNeeded();
+        if (!m_keyKnown)
+            discoverKey();
+        rebuild();
+        setState(State::Browsing);
+        first();
+    } catch (...) {
+        close();
+        throw;
+    }
+}
+
+void TableBrowser::close()
+{
+    m_write.rollback();
+    closeCursors();
+    m_select.reset();
+    m_nextRows.reset();
+    m_priorRows.reset();
+    m_lastRows.reset();
+    m_reread.reset();
+    m_lock.reset();
+    m_change.reset();
+    m_buffer.clear();
+    m_old.clear();
+    m_modified = false;
+    const bool wasOpen = isOpen();
+    m_rows.clear();
+    m_pos = -1;
+    m_atStart = m_atEnd = true;
+    m_bof = m_eof = false;
+    if (wasOpen) {
+        setState(State::Closed);
+        Q_EMIT windowChanged();
+    }
+}
+
+void TableBrowser::setState(State s)
+{
+    if (s == m_state)
+        return;
+    m_state = s;
+    Q_EMIT stateChanged(s);
+}
+
+void TableBrowser::closeCursors()
+{
+    for (Statement* s :
+         {m_select.get(), m_nextRows.get(), m_priorRows.get(), m_lastRows.get(), m_reread.get()}) {
+        if (s)
+            s->close();
+    }
+    m_forward = nullptr;
+}
+
+// ---------------------------------------------------------------------------------------
+// Reading rows
+
+TableBrowser::Row TableBrowser::readRow(const Statement& s) const
+{
+    Row row(m_fields.size());
+    const auto& values = s.row();
+    for (std::size_t i = 0; i < m_fields.size(); ++i) {
+        DbValue v = values[std::size_t(m_fieldColumn[i])];
+        if (m_fields[i].fixedLength) {
+            if (const auto* text = std::get_if<QString>(&v))
+                v = trimTrailingBlanks(*text);
+        }
+        row[i] = std::move(v);
+    }
+    return row;
+}
+
+void TableBrowser::bindRow(Statement& s, const QStringList& names, const Row& row)
+{
+    s.clearParams();
+    for (const QString& name : names) {
+        const int i = fieldIndex(name);
+        if (i < 0) {
+            throw BrowserError(BrowserError::Kind::UnknownField,
+                               u"Field \"%1\" not found."_s.arg(name));
+        }
+        s.setParam(name, row[std::size_t(i)]);
+    }
+}
+
+void TableBrowser::bindOrder(Statement& s, const Row& row)
+{
+    QStringList names;
+    for (const OrderColumn& c : m_sql.order)
+        names.append(c.name);
+    bindRow(s, names, row);
+}
+
+std::vector<TableBrowser::Row> TableBrowser::fetch(Statement& s, int count, bool* ended)
+{
+    std::vector<Row> rows;
+    *ended = false;
+    while (int(rows.size()) < count) {
+        if (!s.next()) {
+            *ended = true;
+            s.close();
+            break;
+        }
+        rows.push_back(readRow(s));
+    }
+    return rows;
+}
+
+std::optional<TableBrowser::Row> TableBrowser::reread(const Row& key, Transaction& t)
+{
+    for (const QString& k : m_shape.keyColumns) {
+        if (refdata::isNull(key[std::size_t(fieldIndex(k))]))
+            return std::nullopt; // a key the database has yet to assign matches no row
+    }
+    bindKey(*m_reread, key);
+    m_reread->open(t);
+    CursorCloser closer{*m_reread};
+    if (!m_reread->next())
+        return std::nullopt;
+    return readRow(*m_reread);
+}
+
+void TableBrowser::fillAround(const Row& row, int place)
+{
+    closeCursors();
+    place = std::clamp(place, 0, WindowSize - 1);
+    bool ended = false;
+    // One row more than the place holds tells whether the result goes on before it.
+    bindOrder(*m_priorRows, row);
+    m_priorRows->open(m_db.IBTransaction);
+    std::vector<Row> before = fetch(*m_priorRows, place + 1, &ended);
+    m_priorRows->close();
+    m_atStart = int(before.size()) <= place;
+    if (int(before.size()) > place)
+        before.resize(std::size_t(place));
+
+    bindOrder(*m_nextRows, row);
+    m_nextRows->open(m_db.IBTransaction);
+    std::vector<Row> after = fetch(*m_nextRows, WindowSize - 1 - int(before.size()), &ended);
+    m_atEnd = ended;
+    m_forward = ended ? nullptr : m_nextRows.get();
+
+    m_rows.clear();
+    for (auto it = before.rbegin(); it != before.rend(); ++it)
+        m_rows.push_back(std::move(*it));
+    m_rows.push_back(row);
+    for (Row& r : after)
+        m_rows.push_back(std::move(r));
+    m_pos = int(before.size());
+    m_bof = m_eof = false;
+    Q_EMIT windowChanged();
+    Q_EMIT currentChanged(m_pos);
+}
+
+void TableBrowser::refreshFrom(const Row& gone, int place)
+{
+    closeCursors();
+    bindOrder(*m_nextRows, gone);
+    m_nextRows->open(m_db.IBTransaction);
+    bool ended = false;
+    std::vector<Row> following = fetch(*m_nextRows, 1, &ended);
+    m_nextRows->close();
+    if (following.empty())
+        last();
+    else
+        fillAround(following.front(), place);
+}
+
+// ---------------------------------------------------------------------------------------
+// Moving
+
+void TableBrowser::leaveEditing()
+{
+    if (m_state != State::Editing && m_state != State::Inserting)
+        return;
+    if (m_modified)
+        post();
+    else
+        cancel();
+}
+
+void TableBrowser::first()
+{
+    requireOpen();
+    leaveEditing();
+    closeCursors();
+    m_rows.clear();
+    m_pos = -1;
+    m_select->open(m_db.IBTransaction);
+    bool ended = false;
+    std::vector<Row> rows = fetch(*m_select, WindowSize, &ended);
+    for (Row& r : rows)
+        m_rows.push_back(std::move(r));
+    m_atStart = true;
+    m_atEnd = ended;
+    m_forward = ended ? nullptr : m_select.get();
+    m_pos = m_rows.empty() ? -1 : 0;
+    m_bof = true;
+    m_eof = m_rows.empty();
+    Q_EMIT windowChanged();
+    Q_EMIT currentChanged(m_pos);
+}
+
+bool TableBrowser::next()
+{
+    requireOpen();
+    leaveEditing();
+    m_bof = false;
+    if (m_rows.empty()) {
+        m_eof = true;
+        return false;
+    }
+    if (m_pos + 1 < int(m_rows.size())) {
+        ++m_pos;
+        m_eof = false;
+        Q_EMIT currentChanged(m_pos);
+        return true;
+    }
+    if (!m_atEnd) {
+        if (!m_forward) {
+            bindOrder(*m_nextRows, m_rows.back());
+            m_nextRows->open(m_db.IBTransaction);
+            m_forward = m_nextRows.get();
+        }
+        if (int(m_rows.size()) >= WindowSize) {
+            const int drop = WindowSize / 2;
+            m_rows.erase(m_rows.begin(), m_rows.begin() + drop);
+            m_pos -= drop;
+            m_atStart = false;
+        }
+        bool ended = false;
+        std::vector<Row> rows = fetch(*m_forward, WindowSize - int(m_rows.size()), &ended);
+        if (ended) {
+            m_forward = nullptr;
+            m_atEnd = true;
+        }
+        for (Row& r : rows)
+            m_rows.push_back(std::move(r));
+        Q_EMIT windowChanged();
+        if (!rows.empty()) {
+            ++m_pos;
+            m_eof = false;
+            Q_EMIT currentChanged(m_pos);
+            return true;
+        }
+        Q_EMIT currentChanged(m_pos);
+    }
+    m_eof = true;
+    return false;
+}
+
+bool TableBrowser::prior()
+{
+    requireOpen();
+    leaveEditing();
+    m_eof = false;
+    if (m_rows.empty()) {
+        m_bof = true;
+        return false;
+    }
+    if (m_pos > 0) {
+        --m_pos;
+        m_bof = false;
+        Q_EMIT currentChanged(m_pos);
+        return true;
+    }
+    if (!m_atStart) {
+        const std::size_t keep = WindowSize / 2;
+        if (m_rows.size() > keep) {
+            if (m_forward) {
+                m_forward->close();
+                m_forward = nullptr;
+            }
+            m_rows.resize(keep);
+            m_atEnd = false;
+        }
+        bindOrder(*m_priorRows, m_rows.front());
+        m_priorRows->open(m_db.IBTransaction);
+        bool ended = false;
+        std::vector<Row> rows = fetch(*m_priorRows, WindowSize - int(m_rows.size()), &ended);
+        m_priorRows->close();
+        if (ended)
+            m_atStart = true;
+        for (Row& r : rows)
+            m_rows.push_front(std::move(r));
+        m_pos = int(rows.size()) - 1;
+        Q_EMIT windowChanged();
+        if (!rows.empty()) {
+            m_bof = false;
+            Q_EMIT currentChanged(m_pos);
+            return true;
+        }
+        m_pos = 0;
+        Q_EMIT currentChanged(m_pos);
+    }
+    m_bof = true;
+    return false;
+}
+
+void TableBrowser::last()
+{
+    requireOpen();
+    leaveEditing();
+    closeCursors();
+    m_rows.clear();
+    m_lastRows->open(m_db.IBTransaction);
+    bool ended = false;
+    std::vector<Row> rows = fetch(*m_lastRows, WindowSize, &ended);
+    m_lastRows->close();
+    for (Row& r : rows)
+        m_rows.push_front(std::move(r));
+    m_atStart = ended;
+    m_atEnd = true;
+    m_pos = int(m_rows.size()) - 1;
+    m_eof = true;
+    m_bof = m_rows.empty();
+    Q_EMIT windowChanged();
+    Q_EMIT currentChanged(m_pos);
+}
+
+void TableBrowser::refresh()
+{
+    requireOpen();
+    leaveEditing();
+    if (m_rows.empty()) {
+        first();
+        return;
+    }
+    const Row current = m_rows[std::size_t(m_pos)];
+    const int place = m_pos;
+    closeCursors();
+    if (const auto row = reread(current, m_db.IBTransaction))
+        fillAround(*row, place);
+    else
+        refreshFrom(current, place);
+}
+
+void TableBrowser::moveTo(int row)
+{
+    requireOpen();
+    if (row < 0 || row >= int(m_rows.size()) || row == m_pos)
+        return;
+    leaveEditing();
+    m_pos = row;
+    m_bof = m_eof = false;
+    Q_EMIT currentChanged(m_pos);
+}
+
+// ---------------------------------------------------------------------------------------
+// Changing rows
+
+[[noreturn]] void TableBrowser::failChanged(bool fromNext)
+{
+    // The list is shown afresh before the message; a failure to read it again leaves
+    // the message as the error that counts.
+    try {
+        if (fromNext && !m_rows.empty())
+            refreshFrom(m_rows[std::size_t(m_pos)], m_pos);
+        else
+            refresh();
+    } catch (const RefDataError&) {
+    }
+    throw BrowserError(BrowserError::Kind::Changed, ChangedMessage);
+}
+
+void TableBrowser::append()
+{
+    requireOpen();
+    leaveEditing();
+    m_buffer.assign(m_fields.size(), DbValue());
+    m_old = m_buffer;
+    m_modified = false;
+    setState(State::Inserting);
+    Q_EMIT currentChanged(m_pos);
+}
+
+void TableBrowser::edit()
+{
+    requireOpen();
+    if (m_state == State::Editing || m_state == State::Inserting)
+        return;
+    if (m_rows.empty()) {
+        append();
+        return;
+    }
+    const Row current = m_rows[std::size_t(m_pos)];
+    m_write.start();
+    std::uint64_t locked = 0;
+    try {
+        bindKey(*m_lock, current);
+        locked = m_lock->execute(m_write);
+    } catch (const DbError& e) {
+        m_write.rollback();
+        if (e.isLockConflict())
+            throw BrowserError(BrowserError::Kind::Locked, LockedMessage);
+        throw;
+    } catch (...) {
+        m_write.rollback();
+        throw;
+    }
+    if (locked == 0) {
+        m_write.rollback();
+        failChanged(false);
+    }
+    std::optional<Row> row;
+    try {
+        row = reread(current, m_write);
+    } catch (...) {
+        m_write.rollback();
+        throw;
+    }
+    if (!row) {
+        m_write.rollback();
+        failChanged(false);
+    }
+    m_rows[std::size_t(m_pos)] = *row;
+    m_old = *row;
+    m_buffer = *row;
+    m_modified = false;
+    setState(State::Editing);
+    Q_EMIT currentChanged(m_pos);
+}
+
+void TableBrowser::post()
+{
+    requireOpen();
+    if (m_state != State::Editing && m_state != State::Inserting)
+        return;
+    const bool inserting = m_state == State::Inserting;
+    QSet<QString> nullOld;
+    if (inserting) {
+        QStringList names;
+        for (std::size_t i = 0; i < m_fields.size(); ++i) {
+            if (!refdata::isNull(m_buffer[i]))
+                names.append(m_fields[i].name);
+        }
+        m_change->setSql(browsersql::insertSql(m_shape.table, names));
+        bindRow(*m_change, names, m_buffer);
+    } else {
+        for (std::size_t i = 0; i < m_fields.size(); ++i) {
+            if (refdata::isNull(m_old[i]))
+                nullOld.insert(m_fields[i].name);
+        }
+        m_change->setSql(browsersql::updateSql(m_shape.table, m_shape.columns, nullOld));
+        bindRow(*m_change, browsersql::writtenColumns(m_shape.columns), m_buffer);
+        for (std::size_t i = 0; i < m_fields.size(); ++i) {
+            const ColumnKind k = m_fields[i].kind;
+            if (k == ColumnKind::Blob || k == ColumnKind::TextBlob || nullOld.contains(m_fields[i].name))
+                continue;
+            m_change->setParam(u"OLD_"_s + m_fields[i].name, m_old[i]);
+        }
+    }
+
+    std::uint64_t affected = 0;
+    try {
+        m_write.startIfNeeded();
+        affected = m_change->execute(m_write);
+    } catch (...) {
+        // The row keeps its pending values for the caller to cancel.
+        m_write.rollback();
+        throw;
+    }
+    if (affected == 0) {
+        cancel();
+        failChanged(!inserting);
+    }
+    try {
+        m_write.commit();
+    } catch (...) {
+        m_write.rollback();
+        throw;
+    }
+    const Row stored = m_buffer;
+    m_buffer.clear();
+    m_old.clear();
+    m_modified = false;
+    setState(State::Browsing);
+    if (const auto row = reread(stored, m_db.IBTransaction)) {
+        fillAround(*row, std::max(m_pos, 0));
+    } else {
+        // A key the database assigned, or a row the filter no longer admits.
+        next();
+        refresh();
+    }
+}
+
+void TableBrowser::cancel()
+{
+    m_write.rollback();
+    if (m_state != State::Editing && m_state != State::Inserting)
+        return;
+    m_buffer.clear();
+    m_old.clear();
+    m_modified = false;
+    setState(State::Browsing);
+    Q_EMIT currentChanged(m_pos);
+}
+
+void TableBrowser::deleteRow()
+{
+    requireOpen();
+    if (m_state != State::Browsing)
+        cancel();
+    if (m_rows.empty())
+        return;
+    const Row current = m_rows[std::size_t(m_pos)];
+    QSet<QString> nullOld;
+    for (std::size_t i = 0; i < m_fields.size(); ++i) {
+        if (refdata::isNull(current[i]))
+            nullOld.insert(m_fields[i].name);
+    }
+    m_change->setSql(browsersql::deleteSql(m_shape.table, m_shape.columns, nullOld));
+    m_change->clearParams();
+    for (std::size_t i = 0; i < m_fields.size(); ++i) {
+        const ColumnKind k = m_fields[i].kind;
+        if (k == ColumnKind::Blob || k == ColumnKind::TextBlob || nullOld.contains(m_fields[i].name))
+            continue;
+        m_change->setParam(u"OLD_"_s + m_fields[i].name, current[i]);
+    }
+    std::uint64_t affected = 0;
+    try {
+        m_write.start();
+        affected = m_change->execute(m_write);
+    } catch (const DbError& e) {
+        m_write.rollback();
+        if (e.isLockConflict())
+            throw BrowserError(BrowserError::Kind::Locked, LockedMessage);
+        throw;
+    } catch (...) {
+        m_write.rollback();
+        throw;
+    }
+    if (affected == 0) {
+        m_write.rollback();
+        failChanged(false);
+    }
+    try {
+        m_write.commit();
+    } catch (...) {
+        m_write.rollback();
+        throw;
+    }
+    m_rows.erase(m_rows.begin() + m_pos);
+    if (m_pos < int(m_rows.size())) {
+        Q_EMIT windowChanged();
+        Q_EMIT currentChanged(m_pos);
+    } else if (!m_atEnd) {
+        refreshFrom(current, m_pos);
+    } else if (!m_rows.empty()) {
+        m_pos = int(m_rows.size()) - 1;
+        Q_EMIT windowChanged();
+        Q_EMIT currentChanged(m_pos);
+    } else if (!m_atStart) {
+        last();
+    } else {
+        m_pos = -1;
+        Q_EMIT windowChanged();
+        Q_EMIT currentChanged(m_pos);
+    }
+}
+
+// ---------------------------------------------------------------------------------------
+// Fields
+
+int TableBrowser::fieldIndex(const QString& name) const
+{
+    const QString wanted = browsersql::identifier(name);
+    for (std::size_t i = 0; i < m_fields.size(); ++i) {
+        if (m_fields[i].name == wanted)
+            return int(i);
+    }
+    return -1;
+}
+
+const Column& TableBrowser::field(const QString& name, int* index) const
+{
+    const int i = fieldIndex(name);
+    if (i < 0)
+        throw BrowserError(BrowserError::Kind::UnknownField, u"Field \"%1\" not found."_s.arg(name));
+    *index = i;
+    return m_fields[std::size_t(i)];
+}
+
+const DbValue& TableBrowser::windowValue(int row, int field) const
+{
+    if ((m_state == State::Editing) && row == m_pos)
+        return m_buffer[std::size_t(field)];
+    return m_rows[std::size_t(row)][std::size_t(field)];
+}
+
+DbValue TableBrowser::value(const QString& name) const
+{
+    int i = -1;
+    field(name, &i);
+    if (m_state == State::Editing || m_state == State::Inserting)
+        return m_buffer[std::size_t(i)];
+    if (m_rows.empty())
+        return DbValue();
+    return m_rows[std::size_t(m_pos)][std::size_t(i)];
+}
+
+QString TableBrowser::text(const QString& name) const
+{
+    const DbValue v = value(name);
+    if (const auto* s = std::get_if<QString>(&v))
+        return *s;
+    if (const auto* d = std::get_if<double>(&v))
+        return numbers::formatGeneral(*d);
+    if (const auto* n = std::get_if<qint64>(&v))
+        return QString::number(*n);
+    if (const auto* date = std::get_if<QDate>(&v))
+        return date->toString(Qt::ISODate);
+    if (const auto* time = std::get_if<QTime>(&v))
+        return time->toString(Qt::ISODateWithMs);
+    if (const auto* dt = std::get_if<QDateTime>(&v))
+        return dt->toString(u"yyyy-MM-dd HH:mm:ss.zzz"_s);
+    if (const auto* b = std::get_if<bool>(&v))
+        return *b ? u"true"_s : u"false"_s;
+    return {};
+}
+
+double TableBrowser::number(const QString& name) const
+{
+    const DbValue v = value(name);
+    if (const auto* d = std::get_if<double>(&v))
+        return *d;
+    if (const auto* n = std::get_if<qint64>(&v))
+        return double(*n);
+    if (const auto* b = std::get_if<bool>(&v))
+        return *b ? 1 : 0;
+    if (const auto* s = std::get_if<QString>(&v)) {
+        if (s->trimmed().isEmpty())
+            return 0;
+        if (const auto parsed = numbers::parseDecimal(*s))
+            return *parsed;
+        throw BrowserError(BrowserError::Kind::BadValue,
+                           u"'%1' is not a valid number."_s.arg(*s));
+    }
+    if (refdata::isNull(v))
+        return 0;
+    throw BrowserError(BrowserError::Kind::BadValue,
+                       u"Field \"%1\" is not a number."_s.arg(name));
+}
+
+QDateTime TableBrowser::dateTime(const QString& name) const
+{
+    const DbValue v = value(name);
+    if (const auto* date = std::get_if<QDate>(&v))
+        return QDateTime(*date, QTime(0, 0), Qt::UTC);
+    if (const auto* dt = std::get_if<QDateTime>(&v))
+        return *dt;
+    if (const auto* time = std::get_if<QTime>(&v))
+        return QDateTime(QDate(1899, 12, 30), *time, Qt::UTC);
+    if (refdata::isNull(v))
+        return {};
+    if (const auto* s = std::get_if<QString>(&v)) {
+        if (s->trimmed().isEmpty())
+            return {};
+        QDateTime parsed = QDateTime::fromString(s->trimmed(), Qt::ISODate);
+        if (parsed.isValid())
+            return parsed;
+        throw BrowserError(BrowserError::Kind::BadValue,
+                           u"'%1' is not a valid date and time."_s.arg(*s));
+    }
+    throw BrowserError(BrowserError::Kind::BadValue,
+                       u"Field \"%1\" is not a date and time."_s.arg(name));
+}
+
+void TableBrowser::setValue(const QString& name, const DbValue& v)
+{
+    int i = -1;
+    const Column& c = field(name, &i);
+    if (m_state != State::Editing && m_state != State::Inserting) {
+        throw BrowserError(BrowserError::Kind::NotEditing,
+                           u"The table is not in edit or insert mode."_s);
+    }
+    DbValue stored = v;
+    if (c.kind == ColumnKind::Text) {
+        if (auto* s = std::get_if<QString>(&stored); s && c.length > 0 && s->size() > c.length)
+            s->truncate(c.length);
+    }
+    m_buffer[std::size_t(i)] = std::move(stored);
+    m_modified = true;
+    Q_EMIT currentChanged(m_pos);
+}
+
+void TableBrowser::setText(const QString& name, const QString& text)
+{
+    int i = -1;
+    const Column& c = field(name, &i);
+    if (isTextKind(c.kind) || c.kind == ColumnKind::Other) {
+        setValue(name, text);
+        return;
+    }
+    const QString t = text.trimmed();
+    if (t.isEmpty()) {
+        setValue(name, DbValue());
+        return;
+    }
+    const auto bad = [&] {
+        return BrowserError(BrowserError::Kind::BadValue,
+                            u"'%1' is not a valid value for field \"%2\"."_s.arg(text, c.name));
+    };
+    if (isNumberKind(c.kind)) {
+        const auto parsed = numbers::parseDecimal(t);
+        if (!parsed)
+            throw bad();
+        setNumber(name, *parsed);
+    } else if (c.kind == ColumnKind::Date) {
+        const QDate d = QDate::fromString(t, Qt::ISODate);
+        if (!d.isValid())
+            throw bad();
+        setValue(name, d);
+    } else if (c.kind == ColumnKind::Time) {
+        const QTime tm = QTime::fromString(t, Qt::ISODateWithMs);
+        if (!tm.isValid())
+            throw bad();
+        setValue(name, tm);
+    } else if (c.kind == ColumnKind::DateTime) {
+        QDateTime dt = QDateTime::fromString(t, Qt::ISODateWithMs);
+        if (!dt.isValid())
+            throw bad();
+        setDateTime(name, dt);
+    } else if (c.kind == ColumnKind::Boolean) {
+        if (t.compare(u"true"_s, Qt::CaseInsensitive) == 0 || t == u"1")
+            setValue(name, true);
+        else if (t.compare(u"false"_s, Qt::CaseInsensitive) == 0 || t == u"0")
+            setValue(name, false);
+        else
+            throw bad();
+    } else {
+        throw bad();
+    }
+}
+
+void TableBrowser::setNumber(const QString& name, double v)
+{
+    int i = -1;
+    const Column& c = field(name, &i);
+    if (isIntegerKind(c.kind)) {
+        if (!std::isfinite(v) || v != std::trunc(v) || std::fabs(v) > 9.2e18) {
+            throw BrowserError(BrowserError::Kind::BadValue,
+                               u"'%1' is not a valid integer value for field \"%2\"."_s.arg(
+                                   numbers::formatGeneral(v), c.name));
+        }
+        setValue(name, qint64(v));
+    } else if (isNumberKind(c.kind)) {
+        setValue(name, v);
+    } else if (isTextKind(c.kind)) {
+        setValue(name, numbers::formatGeneral(v));
+    } else {
+        throw BrowserError(BrowserError::Kind::BadValue,
+                           u"Field \"%1\" does not hold a number."_s.arg(c.name));
+    }
+}
+
+void TableBrowser::setDateTime(const QString& name, const QDateTime& v)
+{
+    int i = -1;
+    const Column& c = field(name, &i);
+    if (!v.isValid()) {
+        setValue(name, DbValue());
+        return;
+    }
+    switch (c.kind) {
+    case ColumnKind::Date:
+        setValue(name, v.date());
+        break;
+    case ColumnKind::Time:
+        setValue(name, v.time());
+        break;
+    case ColumnKind::DateTime:
+        // The wall-clock value, as the column holds no zone.
+        setValue(name, QDateTime(v.date(), v.time(), Qt::UTC));
+        break;
+    case ColumnKind::Text:
+    case ColumnKind::TextBlob:
+        setValue(name, v.toString(u"yyyy-MM-dd HH:mm:ss"_s));
+        break;
+    default:
+        throw BrowserError(BrowserError::Kind::BadValue,
+                           u"Field \"%1\" does not hold a date and time."_s.arg(c.name));
+    }
+}
+
+} // namespace refdata

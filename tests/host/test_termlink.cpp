@@ -230,6 +230,16 @@ TEST_F(TermLink, ATerminalThatStopsAnsweringRunsIntoTheTimeLimit)
     EXPECT_EQ(link.session().Send(u"MD"_s, 1).Text, u"NOTHING TO SCROLL\n>"_s);
 }
 
+TEST_F(TermLink, ACommandNoTerminalWouldTakeIsRefused)
+{
+    terminal.start(u"sessions 1\n"_s);
+    useTerminal();
+    link.ConnectHost();
+    ASSERT_TRUE(link.HostConnected());
+    EXPECT_THROW(link.session().Send(QString(70000, u'X'), 1), HostError);
+    EXPECT_TRUE(terminal.journal().isEmpty());
+}
+
 struct SizeCase {
     const char* name;
     qsizetype bytes;

@@ -139,9 +139,14 @@ Recogniser::Recogniser(std::u16string_view text, const VariableTable& variables,
         }
     }
 
+    m_subtractionLefts.resize(std::size_t(n) + 1);
+
     std::size_t capacity = 64;
-    while (capacity < std::size_t(n) * 8)
+    m_memoShift = 64 - 6;
+    while (capacity < std::size_t(n) * 8) {
         capacity *= 2;
+        --m_memoShift;
+    }
     m_memo.assign(capacity, Slot{});
 }
 
@@ -226,9 +231,10 @@ bool Recogniser::startOk(int k) const
 // ---- Memo ---------------------------------------------------------------------------
 
 namespace {
-inline std::size_t slotOf(std::uint32_t key, std::size_t mask)
+// Fibonacci hashing: the high bits of the product, as many as the table has.
+inline std::size_t slotOf(std::uint32_t key, int shift)
 {
-    return (std::size_t(key) * 0x9E3779B97F4A7C15ULL >> 20) & mask;
+    return std::size_t((std::uint64_t(key) * 0x9E3779B97F4A7C15ULL) >> shift);
 }
 } // namespace
 
@@ -236,7 +242,7 @@ int Recogniser::memoGet(Piece p, Predicate pred) const
 {
     const std::uint32_t key = std::uint32_t(p.begin) * std::uint32_t(m_n + 1) + p.end + 1;
     const std::size_t mask = m_memo.size() - 1;
-    for (std::size_t i = slotOf(key, mask);; i = (i + 1) & mask) {
+    for (std::size_t i = slotOf(key, m_memoShift);; i = (i + 1) & mask) {
         const Slot& slot = m_memo[i];
         if (slot.key == key) {
             const std::uint32_t bits = slot.bits >> (2 * pred);
@@ -253,7 +259,7 @@ void Recogniser::memoSet(Piece p, Predicate pred, bool value)
         memoGrow();
     const std::uint32_t key = std::uint32_t(p.begin) * std::uint32_t(m_n + 1) + p.end + 1;
     const std::size_t mask = m_memo.size() - 1;
-    for (std::size_t i = slotOf(key, mask);; i = (i + 1) & mask) {
+    for (std::size_t i = slotOf(key, m_memoShift);; i = (i + 1) & mask) {
         Slot& slot = m_memo[i];
         if (slot.key == 0) {
             slot.key = key;
@@ -270,11 +276,12 @@ void Recogniser::memoGrow()
 {
     std::vector<Slot> old(m_memo.size() * 2);
     old.swap(m_memo);
+    --m_memoShift;
     const std::size_t mask = m_memo.size() - 1;
     for (const Slot& slot : old) {
         if (slot.key == 0)
             continue;
-        std::size_t i = slotOf(slot.key, mask);
+        std::size_t i = slotOf(slot.key, m_memoShift);
         while (m_memo[i].key != 0)
             i = (i + 1) & mask;
         m_memo[i] = slot;
@@ -462,7 +469,7 @@ bool Recogniser::bracketed(Piece p)
 
 bool Recogniser::sideTierHolds(Side side, Piece p) const
 {
-    if (!nested(p) || hasTop(CComma, p))
+    if (!startOk(p.begin) || !endOk(p.end) || !nested(p) || hasTop(CComma, p))
         return false;
     if (side == Side::AddRight)
         return true;
@@ -699,17 +706,34 @@ bool Recogniser::subtraction(Piece p, Term* out)
 {
     if (m_text[p.begin] == u'-')
         return false;
+    // Whether the text from this start to a "-" is an acceptable left side does not
+    // depend on where the piece ends: found once per start, in increasing order (a
+    // search for a shorter piece with the same start, made while this one is being
+    // extended, needs only the split points found so far).
+    SplitPoints& points = m_subtractionLefts[std::size_t(p.begin)];
+    if (points.scanFrom < p.begin)
+        points.scanFrom = p.begin;
+    for (int q = nextTop(CMinus, points.scanFrom); q < p.end - 1; q = nextTop(CMinus, q + 1)) {
+        if (endOk(q) && startOk(q + 1) && acceptable(Side::AddLeft, Piece{p.begin, q}))
+            m_subtractionLefts[std::size_t(p.begin)].lefts.push_back(q);
+        m_subtractionLefts[std::size_t(p.begin)].scanFrom = q + 1;
+    }
     // The right side may hold no hard "-" (after its own start): the split is at the
     // last hard one or later. (The piece holds no hard "+", by its tier.)
     const int lastHard = lastTop(CHardMinus, p);
-    int q = nextTop(CMinus, lastHard > p.begin ? lastHard : p.begin);
-    for (; q < p.end; q = nextTop(CMinus, q + 1)) {
-        if (q == p.end - 1)
-            return false;
-        if (!endOk(q) || !startOk(q + 1))
-            continue;
-        if (accept(Side::AddLeft, Piece{p.begin, q}, Side::SubRight, Piece{q + 1, p.end}, out))
+    const std::vector<int>& lefts = m_subtractionLefts[std::size_t(p.begin)].lefts;
+    auto it = std::lower_bound(lefts.begin(), lefts.end(), lastHard > p.begin ? lastHard : p.begin);
+    for (std::size_t i = std::size_t(it - lefts.begin()); i < lefts.size(); ++i) {
+        const int q = lefts[i];
+        if (q >= p.end - 1)
+            break;
+        if (acceptable(Side::SubRight, Piece{q + 1, p.end})) {
+            if (out) {
+                out->left = Piece{p.begin, q};
+                out->right = Piece{q + 1, p.end};
+            }
             return true;
+        }
     }
     return false;
 }

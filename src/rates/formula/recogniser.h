@@ -179,12 +179,21 @@ private:
     std::vector<int> m_next; // per class: first top-level occurrence at or after k
     std::vector<int> m_prev; // per class: last top-level occurrence before k
 
+    // Per start of a piece: the "-" found so far (up to scanFrom) after which the text
+    // from that start is an acceptable left side of a subtraction.
+    struct SplitPoints {
+        int scanFrom = -1;
+        std::vector<int> lefts;
+    };
+    std::vector<SplitPoints> m_subtractionLefts;
+
     struct Slot {
         std::uint32_t key = 0; // 0: empty
         std::uint32_t bits = 0;
     };
     std::vector<Slot> m_memo;
     std::size_t m_memoUsed = 0;
+    int m_memoShift = 0; // 64 - log2(capacity)
 };
 
 } // namespace detail

@@ -133,9 +133,11 @@ INSTANTIATE_TEST_SUITE_P(
         ValueCase{u"ZERO(5)", 0, 1}, ValueCase{u"HEAV(0)", 0, 1}, ValueCase{u"SIGN(0)", 0, 0},
         ValueCase{u"MAX(MIN(1,2),0)", 0, 1}, ValueCase{u"LOGN(2,8)", 0, 3},
         ValueCase{u"ARG(0,0)", 0, -std::numbers::pi / 2}, ValueCase{u"E", 0, 0},
-        ValueCase{u"PI", 0, 3.141592653589793}, ValueCase{u"E2", 0, 0},
-        ValueCase{u"-PI", 0, -3.141592653589793}, ValueCase{u".", 0, 0}, ValueCase{u"-.5", 0, -0.5},
-        ValueCase{u"1.5E+2", 0, 150}, ValueCase{u"2.5E-1*4", 0, 1}, ValueCase{u"", 9, 0}));
+        // A number literal before it is an addition: 0 times 10 to the 1.
+        ValueCase{u"E+1", 0, 0}, ValueCase{u"1+E", 0, 1}, ValueCase{u"PI", 0, 3.141592653589793},
+        ValueCase{u"E2", 0, 0}, ValueCase{u"-PI", 0, -3.141592653589793}, ValueCase{u".", 0, 0},
+        ValueCase{u"-.5", 0, -0.5}, ValueCase{u"1.5E+2", 0, 150}, ValueCase{u"2.5E-1*4", 0, 1},
+        ValueCase{u"", 9, 0}));
 
 struct RejectCase {
     const char16_t* formula;

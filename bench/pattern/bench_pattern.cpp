@@ -171,6 +171,15 @@ void BM_Matcher_Compile(benchmark::State& state)
 }
 BENCHMARK(BM_Matcher_Compile)->DenseRange(0, 4);
 
+// The matcher's own front end alone: parsing a pattern and writing its PCRE2 form.
+void BM_Translate(benchmark::State& state)
+{
+    const QString p = shippedPatterns()[std::size_t(state.range(0))];
+    for (auto _ : state)
+        benchmark::DoNotOptimize(pattern::translatePattern(p));
+}
+BENCHMARK(BM_Translate)->DenseRange(0, 4);
+
 void BM_RawPcre2Jit_Compile(benchmark::State& state)
 {
     const QString translated =

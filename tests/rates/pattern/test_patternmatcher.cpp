@@ -212,6 +212,17 @@ TEST(PatternMatcherBounds, CountsAboveTheEngineLimitAreExactOnTextsUpToIt)
     EXPECT_EQ(upTo.matchLength(0), MaxExactCount);
 }
 
+TEST(PatternMatcherBounds, PatternTooLargeForTheEngineRaises)
+{
+    // Valid syntax whose compiled form exceeds what the engine holds.
+    PatternMatcher m(u"(abcdefgh){10000}"_s);
+    EXPECT_THROW(m.search(u"abcdefgh"_s), PatternError);
+    m.setPattern(QString(100'000, u'a'));
+    EXPECT_THROW(m.search(u"a"_s), PatternError);
+    m.setPattern(u"(abcdefgh){2}"_s);
+    EXPECT_TRUE(m.search(u"abcdefghabcdefgh"_s));
+}
+
 // The shipped patterns on host display lines.
 struct HostLineCase {
     QStringView pattern;

@@ -240,6 +240,45 @@ TEST_F(TermLink, ACommandNoTerminalWouldTakeIsRefused)
     EXPECT_TRUE(terminal.journal().isEmpty());
 }
 
+// velmora-term run to its end: exit code and what it said on stderr.
+std::pair<int, QString> runTerminal(const QStringList& arguments)
+{
+    QProcess process;
+    process.start(QString::fromUtf8(VELMORA_TERM_PATH), arguments);
+    if (!process.waitForFinished(10000)) {
+        process.kill();
+        process.waitForFinished();
+        return {-1, u"still running"_s};
+    }
+    return {process.exitCode(), QString::fromLocal8Bit(process.readAllStandardError())};
+}
+
+TEST_F(TermLink, ASecondTerminalOnTheSameSocketRefusesToStart)
+{
+    terminal.start(u"sessions 1\n"_s);
+    const auto [code, err] = runTerminal({u"--headless"_s, u"--socket"_s, terminal.socket()});
+    EXPECT_EQ(code, 2);
+    EXPECT_TRUE(err.contains(u"another terminal already answers at"_s)) << err.toStdString();
+    // the first one still serves
+    useTerminal();
+    link.ConnectHost();
+    EXPECT_TRUE(link.HostConnected());
+}
+
+TEST_F(TermLink, AFaultyScenarioStopsTheTerminalWithItsLine)
+{
+    QTemporaryDir dir;
+    const QString path = dir.path() + u"/bad.scn"_s;
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("sessions 1\nrate USD RUB -1\n");
+    file.close();
+    const auto [code, err] =
+        runTerminal({path, u"--headless"_s, u"--socket"_s, dir.path() + u"/t.sock"_s});
+    EXPECT_EQ(code, 2);
+    EXPECT_TRUE(err.contains(u"line 2: the rate must be a positive number"_s)) << err.toStdString();
+}
+
 struct SizeCase {
     const char* name;
     qsizetype bytes;

@@ -1,9 +1,13 @@
 // velmora-term's scenario files and the session it plays, in-process.
 #include "app/numbers.h"
 #include "app/settings.h"
+#include "host/hostlink.h"
 #include "scenario.h"
+#include "support/recordinginteraction.h"
+#include "support/scenariohost.h"
 #include "terminalsession.h"
 
+#include <QFile>
 #include <QRegularExpression>
 
 #include <gtest/gtest.h>
@@ -248,3 +252,23 @@ TEST(Samples, EveryScenarioLoads)
 }
 
 } // namespace
+
+// The same scenario in-process, through the toolkit's objects, as the program's tests use it.
+TEST(ScenarioHost, ServesTheSampleRecordThroughTheToolkitObjects)
+{
+    QFile file(samplePath(u"spr-record.scn"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    testsupport::ScenarioHost scenario(QString::fromUtf8(file.readAll()));
+    host::AutomationRegistry registry;
+    scenario.registerIn(registry);
+    testsupport::RecordingInteraction ui;
+    host::HostLink link(registry, ui);
+    link.ConnectHost();
+    ASSERT_TRUE(link.HostConnected());
+    EXPECT_TRUE(link.session().LastResponse().Text.endsWith(u")>"_s));
+    EXPECT_TRUE(link.session().Send(u"MD"_s, 1).Text.startsWith(u"TX001"_s));
+    EXPECT_TRUE(link.session()
+                    .Send(u"FQC12.50USD/RUB"_s, 1)
+                    .Text.contains(u"RUB 1156.25 - ROUNDED AS OTHER CHARGES"_s));
+    EXPECT_EQ(scenario.journal, (QStringList{u"MD"_s, u"FQC12.50USD/RUB"_s}));
+}

@@ -9,6 +9,18 @@
 
 namespace app {
 
+// The fields of the estimated ticket image dialog. Each estimate sets those its steps
+// reach; the others keep the text an earlier estimate left.
+struct TicketImage {
+    QString eFare;
+    QString eEquiv;
+    QString eTax1;
+    QString eTax2;
+    QString eTax3;
+    QString eTotal;
+    QString eFareString; // lines separated by "\n"
+};
+
 class UserInteraction {
 public:
     virtual ~UserInteraction() = default;
@@ -20,6 +32,9 @@ public:
     // Closed with OK: the label's text (the chosen item's rate, or "0.0000" when nothing
     // was chosen); closed any other way: nullopt.
     virtual std::optional<QString> chooseRate(const QStringList& items) = 0;
+
+    // The estimated ticket image dialog, modal, until the user closes it.
+    virtual void showTicketImage(const TicketImage& fields) = 0;
 };
 
 } // namespace app

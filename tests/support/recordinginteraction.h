@@ -26,7 +26,13 @@ public:
         return answer;
     }
 
+    void showTicketImage(const app::TicketImage& fields) override
+    {
+        ticketImages.push_back(fields);
+    }
+
     QStringList messages;
+    std::vector<app::TicketImage> ticketImages; // every ticket image dialog shown
     std::vector<QStringList> rateChoices;           // the items of every rate choice shown
     std::deque<std::optional<QString>> rateAnswers; // label text on OK, nullopt to cancel
 };

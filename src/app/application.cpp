@@ -1,0 +1,62 @@
+#include "app/application.h"
+
+#include "pricing/estimate.h"
+#include "rates/hostconversion.h"
+
+#include <QFileInfo>
+
+namespace app {
+
+Application::Application(const QString& programPath, UserInteraction& ui,
+                         const host::AutomationRegistry& registry)
+    : m_ui(ui),
+      m_programPath(programPath),
+      m_settingsPath(settingsFilePath(programPath)),
+      m_link(registry, ui),
+      m_rates(m_db, ui, [this](const QString& from, const QString& to, double amount, bool keep) {
+          return rates::ConvertViaHost(m_link.session(), m_matcher, from, to, amount, keep);
+      })
+{
+}
+
+void Application::readSettings()
+{
+    const QString programDir = QFileInfo(m_programPath).absolutePath();
+    m_settings = app::readSettings(m_settingsPath, defaultDatabasePath(programDir));
+    m_db.setLocation(m_settings.database, m_settings.userName, m_settings.password);
+}
+
+void Application::saveSetup(const Settings& edited)
+{
+    m_settings.fareRegExp = edited.fareRegExp;
+    m_settings.equivRegExp = edited.equivRegExp;
+    m_settings.taxRegExp = edited.taxRegExp;
+    m_settings.segmentFv = edited.segmentFv;
+    m_settings.elementFv = edited.elementFv;
+    m_settings.currencyTo = edited.currencyTo.left(3);
+    m_settings.getTaxBsr = edited.getTaxBsr;
+    m_settings.getTaxOrgCurrency = edited.getTaxOrgCurrency;
+    m_settings.fareMask = edited.fareMask;
+    m_settings.taxMask = edited.taxMask;
+    // A failed write is ignored: the values already hold for this session.
+    writeSetupSettings(m_settingsPath, m_settings);
+}
+
+pricing::PricingServices Application::services()
+{
+    return pricing::PricingServices{m_settings, m_db, m_link, m_matcher, m_rates, m_ui};
+}
+
+pricing::RunResult Application::btnRunClick()
+{
+    pricing::PricingServices s = services();
+    return pricing::btnRunClick(m_pricing, s);
+}
+
+bool Application::btnInformPricingClick()
+{
+    pricing::PricingServices s = services();
+    return pricing::btnInformPricingClick(m_pricing, s, m_ticketImage);
+}
+
+} // namespace app

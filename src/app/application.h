@@ -1,0 +1,66 @@
+// The application's shared state, as the main window holds it: the settings, the
+// reference database, the host link, the pattern matcher, the rate lookup and the pricing
+// fields, with the work of the buttons. The windows and the command-line front end each
+// own one and hand it their way of asking the user.
+#pragma once
+
+#include "app/interaction.h"
+#include "app/settings.h"
+#include "host/automation.h"
+#include "host/hostlink.h"
+#include "pricing/conversionrun.h"
+#include "pricing/pricingstate.h"
+#include "rates/pattern/patternmatcher.h"
+#include "rates/ratelookup.h"
+#include "refdata/referencedb.h"
+
+namespace app {
+
+class Application {
+public:
+    // programPath decides the settings file and the default database location. The
+    // registry creates the terminal's automation objects.
+    Application(const QString& programPath, UserInteraction& ui,
+                const host::AutomationRegistry& registry);
+
+    // FormCreate's reading: the settings, then the database location and credentials
+    // (nothing is opened). Errors end the reading silently.
+    void readSettings();
+
+    const QString& settingsPath() const { return m_settingsPath; }
+    Settings& settings() { return m_settings; }
+    const Settings& settings() const { return m_settings; }
+
+    // The setup dialog's Save: takes the values and writes the dialog's keys.
+    void saveSetup(const Settings& edited);
+
+    // The Run button. A database that cannot be opened is raised to the caller.
+    pricing::RunResult btnRunClick();
+    // The Ticket Image button: whether the dialog was shown. A database that cannot be
+    // opened is raised to the caller.
+    bool btnInformPricingClick();
+    // What the ticket image dialog shows; kept between estimates.
+    const TicketImage& ticketImage() const { return m_ticketImage; }
+
+    refdata::ReferenceDatabase& database() { return m_db; }
+    host::HostLink& hostLink() { return m_link; }
+    pricing::PricingState& pricing() { return m_pricing; }
+    rates::RateLookup& rateLookup() { return m_rates; }
+    UserInteraction& ui() { return m_ui; }
+
+private:
+    pricing::PricingServices services();
+
+    UserInteraction& m_ui;
+    QString m_programPath;
+    QString m_settingsPath;
+    Settings m_settings;
+    pattern::PatternMatcher m_matcher;
+    refdata::ReferenceDatabase m_db;
+    host::HostLink m_link;
+    rates::RateLookup m_rates;
+    pricing::PricingState m_pricing;
+    TicketImage m_ticketImage;
+};
+
+} // namespace app

@@ -1,0 +1,123 @@
+// sprrate-cli: the program's main jobs without a window, on the same settings file and
+// reference database as the program. It prints every host command it sends.
+//
+//   sprrate-cli run      [--rate N | --cancel-rate] [--socket NAME]
+//   sprrate-cli estimate [--rate N | --cancel-rate] [--socket NAME]
+//
+// run converts the stored pricing record on the terminal's display; estimate prints the
+// estimated ticket image of the display as the dialog's labelled fields. Exit status: 0
+// when the record was converted (the ticket image shown), 1 when a message ended the
+// job, 2 for bad usage.
+#include "app/application.h"
+#include "app/consoleinteraction.h"
+#include "host/termlinkclient.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDir>
+#include <QTextStream>
+
+#include <cstdio>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+// Prints each command on its way to the host.
+class PrintingSession : public host::HostSession {
+public:
+    PrintingSession(std::unique_ptr<host::HostSession> inner, QTextStream& out)
+        : m_inner(std::move(inner)), m_out(out)
+    {
+    }
+    host::HostResponse Send(const QString& command, int mode) override
+    {
+        m_out << command << '\n';
+        m_out.flush();
+        return m_inner->Send(command, mode);
+    }
+    host::HostResponse LastResponse() override { return m_inner->LastResponse(); }
+
+private:
+    std::unique_ptr<host::HostSession> m_inner;
+    QTextStream& m_out;
+};
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QCoreApplication core(argc, argv);
+    QTextStream in(stdin);
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(u"SPR Rate without a window."_s);
+    parser.addPositionalArgument(u"job"_s, u"run: convert the stored pricing record on the "
+                                           u"terminal's display; estimate: print the "
+                                           u"estimated ticket image of the display."_s);
+    const QCommandLineOption rateOption(u"rate"_s,
+                                        u"Choose the n-th of several valid rates without asking."_s,
+                                        u"n"_s);
+    const QCommandLineOption cancelOption(u"cancel-rate"_s, u"Cancel a choice of rates."_s);
+    const QCommandLineOption socketOption(u"socket"_s,
+                                          u"The terminal's socket (default: velmora-term)."_s,
+                                          u"name"_s);
+    parser.addOptions({rateOption, cancelOption, socketOption});
+    parser.addHelpOption();
+    if (!parser.parse(core.arguments())) {
+        err << parser.errorText() << '\n';
+        return 2;
+    }
+    if (parser.isSet(u"help"_s)) {
+        out << parser.helpText();
+        return 0;
+    }
+    const QStringList jobs = parser.positionalArguments();
+    if (jobs.size() != 1 || (jobs[0] != u"run" && jobs[0] != u"estimate")) {
+        err << "usage: sprrate-cli run|estimate [--rate N | --cancel-rate] [--socket NAME]\n";
+        return 2;
+    }
+    const bool estimate = jobs[0] == u"estimate";
+
+    app::RateChoice choice;
+    if (parser.isSet(rateOption)) {
+        bool ok = false;
+        choice.item = parser.value(rateOption).toInt(&ok);
+        if (!ok || choice.item < 1) {
+            err << "sprrate-cli: --rate takes a number from 1\n";
+            return 2;
+        }
+        choice.mode = app::RateChoice::Mode::Item;
+    } else if (parser.isSet(cancelOption)) {
+        choice.mode = app::RateChoice::Mode::Cancel;
+    }
+    app::ConsoleInteraction ui(in, out, err, choice);
+
+    host::AutomationRegistry termLink;
+    host::TermLinkOptions options;
+    options.socketName = parser.value(socketOption);
+    host::registerTermLink(termLink, options);
+    host::AutomationRegistry registry;
+    registry.registerClass(host::HostSessionsProgId.toString(),
+                           [&] { return termLink.createObject(host::HostSessionsProgId.toString()); });
+    registry.registerClass(host::HostSessionProgId.toString(), [&] {
+        return std::make_unique<PrintingSession>(
+            termLink.create<host::HostSession>(host::HostSessionProgId), out);
+    });
+
+    // The settings file and the default database are the program's, beside this one.
+    app::Application application(QDir(QCoreApplication::applicationDirPath()).filePath(u"sprrate"_s),
+                                 ui, registry);
+    application.readSettings();
+    try {
+        if (estimate)
+            return application.btnInformPricingClick() ? 0 : 1;
+        const pricing::RunResult result = application.btnRunClick();
+        return result.outcome == pricing::RunResult::Outcome::Converted ? 0 : 1;
+    } catch (const std::exception& e) {
+        ui.showMessage(QString::fromUtf8(e.what()));
+        return 1;
+    }
+}

@@ -1,0 +1,270 @@
+#include "pricing/conversionrun.h"
+#include "pricing/runfailure.h"
+
+#include "app/interaction.h"
+#include "app/numbers.h"
+#include "app/settings.h"
+#include "host/automation.h"
+#include "host/hosterror.h"
+#include "host/hostlink.h"
+#include "host/screentext.h"
+#include "rates/formula/formulaerrors.h"
+#include "rates/pattern/patternmatcher.h"
+#include "rates/ratelookup.h"
+#include "refdata/dberror.h"
+#include "refdata/referencedb.h"
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace pricing {
+
+QString rateNotFoundMessage(const QString& from, const QString& to, const QString& carrier)
+{
+    return u"Currency rate not found !\r\n\r\nBefore convert SPR please type\r\nrate from "_s +
+           from + u" to "_s + to + u" on the "_s + carrier + u" airline."_s;
+}
+
+namespace {
+
+// Releases the host's toolkit objects however the run ends.
+struct HostRelease {
+    host::HostLink& link;
+    ~HostRelease() { link.release(); }
+};
+
+// What the user is told when an error ends a run: what failed and, once update commands
+// have gone out, that the record may be partly converted and which commands those were.
+QString failureMessage(const QString& reason, const QStringList& sent)
+{
+    QString text = u"The SPR was not converted: "_s + reason;
+    if (sent.isEmpty())
+        return text + u"\r\n\r\nNothing was written to the record."_s;
+    return text + u"\r\n\r\nThe record may be partly converted. These commands were sent:\r\n"_s +
+           sent.join(u"\r\n"_s) + u"\r\n\r\nCheck the record before ticketing."_s;
+}
+
+// The reason an error of a subsystem gives, said in the user's terms.
+QString reasonOf(const std::exception& e)
+{
+    if (dynamic_cast<const host::HostError*>(&e))
+        return u"the host terminal failed: "_s + errorText(e);
+    if (dynamic_cast<const refdata::DbError*>(&e))
+        return u"the reference database failed: "_s + errorText(e);
+    if (dynamic_cast<const formula::FormulaError*>(&e))
+        return u"a rounding rule failed: "_s + errorText(e);
+    return errorText(e);
+}
+
+class Run {
+public:
+    Run(PricingState& state, PricingServices& services) : st(state), sv(services) {}
+
+    RunResult run()
+    {
+        // Step 1: a database that cannot be opened goes to the caller's error report.
+        sv.db.connectIfNeeded();
+        st.FareRate = 0;
+        st.TaxCurrencyRate = 0;
+        st.TaxLines.clearForRun();
+
+        HostRelease release{sv.link};
+        sv.link.ConnectHost();
+        if (!sv.link.HostConnected())
+            return result;
+
+        try {
+            if (!readRecord())
+                return result;
+            const QStringList commands = planUpdateCommands(st, sv, r);
+            for (const QString& command : commands) {
+                sv.link.session().Send(command, 1);
+                result.updateCommands.append(command);
+            }
+            result.outcome = RunResult::Outcome::Converted;
+        } catch (const RunFailure& f) {
+            result.outcome = f.verbatim() ? RunResult::Outcome::Stopped : RunResult::Outcome::Failed;
+            sv.ui.showMessage(f.verbatim() ? f.message()
+                                           : failureMessage(f.message(), result.updateCommands));
+        } catch (const std::exception& e) {
+            result.outcome = RunResult::Outcome::Failed;
+            sv.ui.showMessage(failureMessage(reasonOf(e), result.updateCommands));
+        }
+        return result;
+    }
+
+private:
+    // Steps 5 to 13: false when a message ended the run.
+    bool readRecord()
+    {
+        collectDisplay();
+        const QString text = st.mHostAnswer.text();
+        const qsizetype spr = text.indexOf(u"SPR000"_s);
+        if (spr < 0) {
+            sv.ui.showMessage(NotSprMessage.toString());
+            return false;
+        }
+        r.RecordNumber = text.mid(spr + 6, 2);
+
+        const auto& settings = sv.settings;
+        if (search(app::key::EquivRegExp, settings.equivRegExp, text)) {
+            const QString m = sv.matcher.matchedText(0);
+            r.BaseCurrency = m.mid(8, 3);
+            r.BaseAmount = amountOf(m, u"EQUIV");
+        }
+        if (search(app::key::FareRegExp, settings.fareRegExp, text)) {
+            const QString m = sv.matcher.matchedText(0);
+            r.FareLineCurrency = m.mid(8, 3);
+            if (r.BaseAmount == 0) {
+                r.BaseCurrency = r.FareLineCurrency;
+                r.BaseAmount = amountOf(m, u"FARE");
+            } else {
+                r.OrigFareCurrency = r.FareLineCurrency;
+                r.OrigFareAmount = amountOf(m, u"FARE");
+            }
+        }
+
+        st.Carrier.clear();
+        if (search(app::key::SegmentFv, settings.segmentFv, text)) {
+            const QString m = sv.matcher.matchedText(0);
+            st.Carrier = host::trimText(m.mid(m.size() - 3, 2));
+        }
+        if (search(app::key::ElementFv, settings.elementFv, text))
+            st.Carrier = host::trimText(sv.matcher.matchedText(0).right(2));
+
+        readPricingCommandAndTaxes();
+
+        rates::TaxLine& first = st.TaxLines[1];
+        if (host::isBlank(first.ShownCurrency))
+            first.ShownCurrency = r.BaseCurrency;
+        r.SourceCurrency = first.ShownCurrency;
+
+        const QString& to = settings.currencyTo;
+        st.FareRate = sv.rates.LookupRate(st.Carrier, r.SourceCurrency, to, true);
+
+        if (r.SourceCurrency == to) {
+            sv.ui.showMessage(u"Source currency "_s + r.SourceCurrency +
+                              u" must be different from destination currency "_s + to);
+            return false;
+        }
+        if (!r.SourceCurrency.isEmpty() && !r.BaseCurrency.isEmpty() &&
+            r.SourceCurrency != r.BaseCurrency) {
+            sv.ui.showMessage(u"Fare currency "_s + r.BaseCurrency +
+                              u" different from TAX currency "_s + r.SourceCurrency);
+            return false;
+        }
+        // A rate of 0 or less is no rate.
+        if (st.FareRate <= 0) {
+            sv.ui.showMessage(rateNotFoundMessage(r.BaseCurrency, to, st.Carrier));
+            return false;
+        }
+        return true;
+    }
+
+    // Step 5: the display, with one further page when it continues.
+    void collectDisplay()
+    {
+        host::TextBuffer& answer = st.mHostAnswer;
+        answer.setText(sv.link.session().LastResponse().Text);
+        bool continued = false;
+        for (int i = answer.lineCount() - 1; i >= 0; --i) {
+            const QString line = answer.line(i);
+            answer.deleteLine(i);
+            if (line.startsWith(u'>') || line.startsWith(u")>"_s)) {
+                continued = line.startsWith(u")>"_s);
+                break;
+            }
+        }
+        if (!continued)
+            return;
+        st.mWorkBoard.setText(sv.link.session().Send(u"MD"_s, 1).Text);
+        const QStringList page = st.mWorkBoard.lines();
+        for (int k = 0; k < page.size(); ++k) {
+            const QString& line = page[k];
+            if (line.contains(u'>'))
+                continue;
+            if (!answer.containsLine(line) || (host::isBlank(line) && k != 0))
+                answer.appendLine(line);
+        }
+    }
+
+    // Step 10: the pricing command below each record header, and every tax entry.
+    void readPricingCommandAndTaxes()
+    {
+        r.PricingCommand.clear();
+        r.FareCalcCurrency.clear();
+        const QString& taxPattern = sv.settings.taxRegExp;
+        sv.matcher.setPattern(taxPattern);
+        const QStringList lines = st.mHostAnswer.lines();
+        for (int i = 0; i < lines.size(); ++i) {
+            const QString& line = lines[i];
+            if (line.left(6) == u"SPR000") {
+                r.PricingCommand = host::trimText(st.mHostAnswer.line(i + 2));
+                if (!r.PricingCommand.startsWith(u"FX"_s))
+                    r.PricingCommand = u"FXP"_s;
+                const qsizetype fc = r.PricingCommand.indexOf(u",FC-"_s);
+                if (fc >= 0) {
+                    r.FareCalcCurrency = r.PricingCommand.mid(fc + 4, 3);
+                } else {
+                    r.FareCalcCurrency = r.BaseCurrency;
+                    r.PricingCommand += (r.PricingCommand.contains(u"/R"_s) ? u",FC-"_s
+                                                                             : u"/R,FC-"_s) +
+                                        r.FareCalcCurrency;
+                }
+            }
+            const auto first = [&] { return sv.matcher.search(line); };
+            const auto next = [&] { return sv.matcher.searchAgain(); };
+            if (!patternCall(app::key::TaxRegExp, taxPattern, first))
+                continue;
+            do {
+                rates::ReadTaxLine(st.TaxLines, sv.db, sv.matcher.matchedText(0), st.Carrier);
+            } while (patternCall(app::key::TaxRegExp, taxPattern, next));
+        }
+    }
+
+    // A search with a settings pattern; a pattern that cannot be used ends the run with a
+    // message naming its setting.
+    template <typename F>
+    static bool patternCall(QStringView settingKey, const QString& patternText, F&& searchCall)
+    {
+        try {
+            return searchCall();
+        } catch (const pattern::PatternError& e) {
+            throw RunFailure(u"the pattern %1 \"%2\" cannot be used: %3"_s.arg(
+                                 settingKey.toString(), patternText, errorText(e)),
+                             false);
+        }
+    }
+
+    bool search(QStringView settingKey, const QString& patternText, const QString& text)
+    {
+        sv.matcher.setPattern(patternText);
+        return patternCall(settingKey, patternText, [&] { return sv.matcher.search(text); });
+    }
+
+    // The amount in characters 12 to 23 of a matched line, trimmed and cut to 10.
+    static double amountOf(const QString& match, QStringView line)
+    {
+        const QString text = host::trimText(match.mid(11, 12)).left(10);
+        const std::optional<double> v = numbers::parseDecimal(text);
+        if (!v) {
+            throw RunFailure(u"the amount \"%1\" of the %2 line cannot be read"_s.arg(
+                                 text, line.toString()),
+                             false);
+        }
+        return *v;
+    }
+
+    PricingState& st;
+    PricingServices& sv;
+    RunRecord r;
+    RunResult result;
+};
+
+} // namespace
+
+RunResult btnRunClick(PricingState& state, PricingServices& services)
+{
+    return Run(state, services).run();
+}
+
+} // namespace pricing

@@ -1,0 +1,54 @@
+// The conversion run (the Run button): reads and checks the stored pricing record on the
+// host's display, finds the rate into the target currency, and writes the converted rate,
+// fare and tax elements back by host commands. Every update command is worked out before
+// the first is sent, so a failure on the way sends none of them.
+#pragma once
+
+#include "pricing/pricingstate.h"
+
+#include <QString>
+#include <QStringList>
+
+namespace pricing {
+
+// The system's texts of a run.
+inline constexpr QStringView NotSprMessage = u"No cryptic SPR mask on screen";
+
+// "Currency rate not found !" with the request to type the rate of a currency pair for a
+// carrier.
+QString rateNotFoundMessage(const QString& from, const QString& to, const QString& carrier);
+
+struct RunResult {
+    enum class Outcome {
+        Converted,   // every update command was sent
+        Stopped,     // a message ended the run before any update command (host, checks)
+        Failed,      // an error ended the run; its message was shown
+    };
+    Outcome outcome = Outcome::Stopped;
+    QStringList updateCommands; // the update commands sent, in order
+};
+
+// The run's state: its values live as long as one run.
+struct RunRecord {
+    QString RecordNumber;
+    QString BaseCurrency;
+    double BaseAmount = 0;
+    QString OrigFareCurrency;
+    double OrigFareAmount = 0;
+    QString FareLineCurrency;
+    QString PricingCommand;
+    QString FareCalcCurrency;
+    QString SourceCurrency;
+};
+
+// btnRunClick's work. A failure to connect the reference database is raised to the
+// caller (the program's default error report); everything after it ends in a result.
+RunResult btnRunClick(PricingState& state, PricingServices& services);
+
+// The update commands of a checked record, in the order they are sent: the rate, fare
+// and tax elements. Re-pricing and currency conversion commands go out while they are
+// worked out (they change no record). Raises on any failure; nothing is sent then.
+QStringList planUpdateCommands(PricingState& state, PricingServices& services,
+                               const RunRecord& record);
+
+} // namespace pricing

@@ -1,0 +1,108 @@
+#include "pricing/estimate.h"
+
+#include "app/numbers.h"
+#include "app/settings.h"
+#include "host/hostlink.h"
+#include "host/screentext.h"
+#include "pricing/conversionrun.h"
+#include "pricing/pricingreader.h"
+#include "rates/formula/evaluaterule.h"
+#include "rates/ratelookup.h"
+#include "refdata/referencedb.h"
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace pricing {
+
+bool btnInformPricingClick(PricingState& st, PricingServices& sv, app::TicketImage& f)
+{
+    sv.db.connectIfNeeded();
+    const QString& to = sv.settings.currencyTo;
+    const QString& fareMask = sv.settings.fareMask;
+    const QString& taxMask = sv.settings.taxMask;
+    PricingModel& m = st.model;
+
+    const ScreenReading reading = ReadPricingScreen(sv.link, st.mHostAnswer, m);
+    sv.link.release();
+    if (reading.FareCalc.isEmpty())
+        sv.ui.showMessage(NotTicketImageMessage.toString());
+
+    ScreenTax& first = m.ScreenTaxes[0];
+    if (first.Currency.isEmpty())
+        first.Currency = m.FareCurrency;
+    const QString source = first.Currency;
+    if (source == to) {
+        sv.ui.showMessage(VerifyDestinationMessage.toString());
+        return false;
+    }
+    if (reading.FareCalc.isEmpty())
+        return false;
+
+    // The taxes convert at the rate of their currency; the fare at the rate of its own,
+    // which is the same lookup unless the fare is shown in another currency (an amount in
+    // EUR times a rate for USD would be no estimate at all).
+    double fareRate = 0;
+    try {
+        st.FareRate = sv.rates.LookupRate(m.FirstCarrier, source, to, true);
+        fareRate = st.FareRate;
+        if (st.FareRate > 0 && m.FareCurrency != source && m.FareCurrency != to)
+            fareRate = sv.rates.LookupRate(m.FirstCarrier, m.FareCurrency, to, true);
+    } catch (const std::exception&) {
+        return false; // the estimate ends without its dialog
+    }
+    if (st.FareRate <= 0 || (m.FareCurrency != to && fareRate <= 0)) {
+        sv.ui.showMessage(rateNotFoundMessage(m.FareCurrency, to, m.FirstCarrier));
+        return false;
+    }
+
+    f.eFareString = reading.FareCalc;
+
+    double taxSum = 0;
+    for (ScreenTax& tax : m.ScreenTaxes) {
+        if (!tax.Present)
+            continue;
+        try {
+            tax.ConvertedAmount = formula::EvaluateRule(sv.rates.TaxRule, tax.Amount * st.FareRate);
+            taxSum += tax.ConvertedAmount;
+        } catch (const std::exception&) {
+            // this tax counts as 0
+        }
+    }
+
+    f.eFare = m.FareCurrency + numbers::formatMask(m.FareAmount, fareMask);
+    if (m.FareCurrency != to) {
+        try {
+            m.ConvertedFare = formula::EvaluateRule(sv.rates.FareRule, m.FareAmount * fareRate);
+            f.eEquiv = to + numbers::formatMask(m.ConvertedFare, fareMask);
+        } catch (const std::exception&) {
+            // the equivalent stays as it was; the total takes the fare as shown
+        }
+    }
+    const double total = (m.ConvertedFare != 0 ? m.ConvertedFare : m.FareAmount) + taxSum;
+    f.eTotal = to + numbers::formatMask(total, fareMask);
+
+    const auto taxBox = [&](const ScreenTax& tax, QString& field) {
+        if (!host::isBlank(tax.Currency))
+            field = to + numbers::formatMask(tax.ConvertedAmount, taxMask) + tax.Code.left(2);
+    };
+    taxBox(m.ScreenTaxes[0], f.eTax1);
+    taxBox(m.ScreenTaxes[1], f.eTax2);
+    if (reading.TaxCount > 3) {
+        double xtSum = 0;
+        f.eFareString += u"\nXT"_s;
+        for (int k = 3; k <= reading.TaxCount; ++k) {
+            const ScreenTax& tax = m.ScreenTaxes[std::size_t(k - 1)];
+            f.eFareString += u' ' + to + u' ' + numbers::formatMask(tax.ConvertedAmount, fareMask) +
+                             tax.Code.left(2);
+            xtSum += tax.ConvertedAmount;
+        }
+        f.eTax3 = to + numbers::formatMask(xtSum, taxMask) + u"XT"_s;
+    } else {
+        taxBox(m.ScreenTaxes[2], f.eTax3);
+    }
+
+    sv.ui.showTicketImage(f);
+    return true;
+}
+
+} // namespace pricing

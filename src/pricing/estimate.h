@@ -1,0 +1,20 @@
+// The ticket image estimate (the Ticket Image button): what the ticket on the screen would
+// cost in the destination currency, shown in a read-only dialog; nothing is sent to the
+// host and nothing is stored.
+#pragma once
+
+#include "app/interaction.h"
+#include "pricing/pricingstate.h"
+
+namespace pricing {
+
+inline constexpr QStringView NotTicketImageMessage = u"This screen is not Ticket Image.";
+inline constexpr QStringView VerifyDestinationMessage = u"Please verify Destination currency.";
+
+// btnInformPricingClick's work. The fields keep what the steps it skips do not set.
+// Returns whether the dialog was shown. A database that cannot be opened is raised to
+// the caller.
+bool btnInformPricingClick(PricingState& state, PricingServices& services,
+                           app::TicketImage& fields);
+
+} // namespace pricing

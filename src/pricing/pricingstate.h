@@ -1,0 +1,51 @@
+// What the conversion run and the ticket image estimate work on: the main window's
+// buffers and pricing fields, and the services the application owns.
+#pragma once
+
+#include "host/textbuffer.h"
+#include "pricing/pricingmodel.h"
+#include "rates/taxlines.h"
+
+#include <QString>
+
+namespace app {
+struct Settings;
+class UserInteraction;
+} // namespace app
+namespace host {
+class HostLink;
+}
+namespace pattern {
+class PatternMatcher;
+}
+namespace rates {
+class RateLookup;
+}
+namespace refdata {
+class ReferenceDatabase;
+}
+
+namespace pricing {
+
+// Fields of the main window that outlive a run.
+struct PricingState {
+    host::TextBuffer mHostAnswer; // the collected display
+    host::TextBuffer mWorkBoard;  // the response of the latest command the run sent
+    PricingModel model;
+    rates::TaxLines TaxLines;
+    QString Carrier;
+    double FareRate = 0;
+    double TaxCurrencyRate = 0;
+};
+
+// The services a run uses; all owned by the application.
+struct PricingServices {
+    const app::Settings& settings;
+    refdata::ReferenceDatabase& db;
+    host::HostLink& link;
+    pattern::PatternMatcher& matcher; // the main window's shared matcher
+    rates::RateLookup& rates;         // holds FareRule and TaxRule
+    app::UserInteraction& ui;
+};
+
+} // namespace pricing

@@ -1,0 +1,33 @@
+// How a conversion run reports what ended it.
+#pragma once
+
+#include <QString>
+
+#include <exception>
+#include <stdexcept>
+
+namespace pricing {
+
+// Ends a run with a message. A verbatim message is shown as it stands (one of the
+// system's check messages); any other is the reason within the run's failure message.
+class RunFailure : public std::runtime_error {
+public:
+    RunFailure(const QString& message, bool verbatim)
+        : std::runtime_error(message.toStdString()), m_message(message), m_verbatim(verbatim)
+    {
+    }
+    const QString& message() const { return m_message; }
+    bool verbatim() const { return m_verbatim; }
+
+private:
+    QString m_message;
+    bool m_verbatim;
+};
+
+// The text of an error of any subsystem (they all carry UTF-8 in what()).
+inline QString errorText(const std::exception& e)
+{
+    return QString::fromUtf8(e.what()).trimmed();
+}
+
+} // namespace pricing

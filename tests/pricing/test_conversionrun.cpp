@@ -1,0 +1,448 @@
+// The conversion run end to end: a real velmora-term plays the host, a fresh embedded
+// database holds the rates, and each case checks the exact commands the terminal
+// received and the messages the user saw.
+#include "app/application.h"
+#include "host/termlinkclient.h"
+#include "pricing/conversionrun.h"
+#include "refdata/referencedb.h"
+
+#include "support/qstringprint.h"
+#include "support/qtapp.h"
+#include "support/recordinginteraction.h"
+#include "support/testdatabase.h"
+#include "support/velmoraterm.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+
+using namespace Qt::Literals::StringLiterals;
+using Outcome = pricing::RunResult::Outcome;
+
+namespace {
+
+// The record of most cases: fare in EUR, equivalent and taxes in USD, carrier LH.
+const QString sprHeader = u"SPR00001               PRICED 09DEC26   AGENT 4567AB\n"
+                          u"  1.PETROV/IVAN MR\n"_s;
+const QString segment = u"  1   FRA LH 1420 Y 15MAR  FRASVO HK1  0720  1125\n"_s;
+const QString fareEur = u"FARE  F EUR    520.00\n"_s;
+const QString equivUsd = u"EQUIV   USD    566.00\n"_s;
+const QString twoTaxes = u"TX001 X USD    13.60YQ  TX002 X USD     4.40DE\n"_s;
+const QString fvLh = u"  6.FV LH\n"_s;
+
+QString spr(const QString& pricingCommand, const QString& body)
+{
+    return sprHeader + pricingCommand + u"\n"_s + body + u">"_s;
+}
+
+QString standardRecord()
+{
+    return spr(u"FXP/R,FC-EUR"_s, segment + fareEur + equivUsd + twoTaxes +
+                                      u"TOTAL   USD    584.00\n"_s + fvLh);
+}
+
+// What the user typed into the settings, changed by a case.
+using SettingsChange = std::function<void(app::Settings&)>;
+
+struct RunCase {
+    const char* name;
+    QString display;       // the screen the terminal shows, pages split by "@page"
+    QString scenario;      // further scenario lines: rules, rates, screens
+    SettingsChange change; // may be empty
+    QStringList sql;       // run on the reference data before the run
+    QStringList journal;   // every command the terminal received
+    QStringList messages;  // every message shown, exactly
+    Outcome outcome;
+};
+
+const QStringList standardTaxes = {u"TTK/T01/XRUB1262.00YQ/XRUB409.00DE"_s};
+
+class RunFixture : public testing::Test {
+protected:
+    static void SetUpTestSuite() { s_db = std::make_unique<TestDatabase>(); }
+    static void TearDownTestSuite() { s_db.reset(); }
+
+    void SetUp() override
+    {
+        testsupport::ensureCoreApplication();
+        resetReferenceData();
+    }
+
+    void exec(const QString& sql)
+    {
+        refdata::Connection c;
+        c.setDatabaseName(s_db->path());
+        c.connect();
+        refdata::Transaction t(c, {u"write"_s, u"concurrency"_s});
+        refdata::Statement s(c, sql);
+        s.execute(t);
+        t.commit();
+    }
+
+    void resetReferenceData()
+    {
+        for (const char16_t* t : {u"APPLIED_TAXES", u"FARE_CURRENCY_RATE", u"FARE_CURRENCY"})
+            exec(u"delete from "_s + QString::fromUtf16(t));
+        for (const char16_t* code : {u"RUB", u"USD", u"EUR", u"GBP"}) {
+            exec(u"insert into FARE_CURRENCY values ('"_s + QString::fromUtf16(code) +
+                 u"', 'X', 'CEIL(VALUE/5)*5', 'CEIL(INT(VALUE*10)/10)')"_s);
+        }
+        addRate(u"USD"_s, u"RUB"_s, u"LH"_s, 92.8);
+        addRate(u"EUR"_s, u"RUB"_s, u"LH"_s, 100.35);
+    }
+
+    void addRate(const QString& from, const QString& to, const QString& carrier, double rate)
+    {
+        exec(u"insert into FARE_CURRENCY_RATE (CURRENCY_FROM, CURRENCY_TO, CARRIER_CODE, "
+             u"RATE_AMOUNT, RATE_VALID_FROM, RATE_VALID_TO) values ('%1', '%2', '%3', %4, "
+             u"CURRENT_DATE - 1, CURRENT_DATE + 1)"_s.arg(from, to, carrier)
+                 .arg(rate, 0, 'g', 17));
+    }
+
+    // Starts the terminal on a display and the case's scenario lines; update commands
+    // are acknowledged.
+    void startTerminal(const RunCase& c)
+    {
+        terminal.start(u"sessions 1\ndisplay spr\n"_s + c.scenario +
+                       u"\nmatch TT[IK]/T01/.* => ok\nscreen ok\nDONE\n>\n@end\n"
+                       u"screen spr\n"_s +
+                       c.display + u"\n@end\n"_s);
+    }
+
+    // An application as the program has it, its settings file in a folder of its own.
+    std::unique_ptr<app::Application> application(std::chrono::milliseconds timeout =
+                                                      std::chrono::seconds(30))
+    {
+        QFile ini(folder.filePath(u"sprrate.INI"_s));
+        EXPECT_TRUE(ini.open(QIODevice::WriteOnly));
+        ini.write("[MAIN]\nDATABASE=" + s_db->path().toUtf8() + "\n");
+        ini.close();
+        host::registerTermLink(registry, {terminal.socket(), timeout});
+        auto a = std::make_unique<app::Application>(folder.filePath(u"sprrate"_s), ui, registry);
+        a->readSettings();
+        return a;
+    }
+
+    static std::unique_ptr<TestDatabase> s_db;
+    QTemporaryDir folder;
+    testsupport::VelmoraTerm terminal;
+    host::AutomationRegistry registry;
+    testsupport::RecordingInteraction ui;
+};
+
+std::unique_ptr<TestDatabase> RunFixture::s_db;
+
+class ConversionRun : public RunFixture, public testing::WithParamInterface<RunCase> {};
+
+TEST_P(ConversionRun, SendsExactlyTheseCommands)
+{
+    const RunCase& c = GetParam();
+    for (const QString& sql : c.sql)
+        exec(sql);
+    startTerminal(c);
+    auto a = application();
+    if (c.change)
+        c.change(a->settings());
+
+    const pricing::RunResult result = a->btnRunClick();
+
+    EXPECT_EQ(terminal.journal(), c.journal);
+    EXPECT_EQ(ui.messages, c.messages);
+    EXPECT_EQ(result.outcome, c.outcome);
+    if (c.outcome == Outcome::Converted) {
+        // Every update command the terminal got, in the order sent.
+        QStringList updates;
+        for (const QString& command : c.journal) {
+            if (command.startsWith(u"TT"_s))
+                updates << command;
+        }
+        EXPECT_EQ(result.updateCommands, updates);
+    } else {
+        EXPECT_TRUE(result.updateCommands.isEmpty());
+    }
+    EXPECT_EQ(a->hostLink().hostSession(), nullptr) << "the toolkit objects are released";
+}
+
+const QString rateNotFoundUsd = u"Currency rate not found !\r\n\r\nBefore convert SPR please type\r\n"
+                                u"rate from USD to RUB on the LH airline."_s;
+
+// The re-pricing in the taxes' own currency EUR: a fare summary holding the fare basis
+// header, and the ticket image "FXT01" then shows, with the taxes in EUR.
+const QString repricingScreens = uR"(on FXX/R,FC-EUR => summary then summary
+on FXT01 => repriced then repriced
+screen summary
+ * FARE BASIS *  DISC    *  PSGR      * FARE<
+>
+@end
+screen repriced
+TKT IMAGE 01 PETROV/IVAN MR
+     AL FLGT  BK T DATE  TIME  FARE BASIS      NVB  NVA   BG
+ FRA
+ SVO LH 1420  Y  O 15MAR 0720  YOWEU           15MAR15MAR 1P
+
+EUR   520.00      15MAR26FRA LH MOW520.00END
+EUR   520.00
+EUR    12.50YQ
+EUR     4.00YR
+EUR     1.85DE
+EUR   538.35
+>
+@end
+)"_s;
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ConversionRun,
+    testing::Values(
+        RunCase{"EquivalentAndFare", standardRecord(), {}, {}, {},
+                QStringList{u"TTI/T01/K2USD92.8000"_s, u"TTK/T01/ERUB52525.00/X"_s} + standardTaxes,
+                {}, Outcome::Converted},
+        RunCase{"NoEquivalentLine",
+                spr(u"FXP/R,FC-USD"_s, segment + u"FARE  F USD    566.00\n"_s + twoTaxes + fvLh), {},
+                {}, {},
+                QStringList{u"TTI/T01/K1"_s + u"92.8000"_s, u"TTK/T01/ERUB52525.00/X"_s} +
+                    standardTaxes,
+                {}, Outcome::Converted},
+        RunCase{"FareInTargetCurrencyReplacesTheFare",
+                spr(u"FXP"_s, segment + u"FARE  F RUB  52000.00\n"_s + equivUsd + twoTaxes + fvLh),
+                {}, {}, {},
+                QStringList{u"TTI/T01/K1"_s, u"TTI/T01/K2"_s, u"TTK/T01/O"_s, u"TTK/T01/X"_s,
+                            u"TTK/T01/E"_s, u"TTK/T01/FRUB52000.00/X"_s} +
+                    standardTaxes,
+                {}, Outcome::Converted},
+        RunCase{"FareInTargetCurrencyWithoutReplaceFare",
+                spr(u"FXP"_s, segment + u"FARE  F RUB  52000.00\n"_s + equivUsd + twoTaxes + fvLh),
+                {}, [](app::Settings& s) { s.replaceFare = false; }, {},
+                QStringList{u"TTI/T01/K1"_s, u"TTI/T01/K2"_s, u"TTK/T01/O"_s, u"TTK/T01/X"_s,
+                            u"TTK/T01/E"_s} +
+                    standardTaxes,
+                {}, Outcome::Converted},
+        RunCase{"ConvertedFareNotPositive",
+                spr(u"FXP"_s, segment + u"FARE  F USD      0.00\n"_s + twoTaxes + fvLh), {}, {}, {},
+                QStringList{u"TTI/T01/K192.8000"_s, u"TTK/T01/O"_s, u"TTK/T01/X"_s, u"TTK/T01/E"_s} +
+                    standardTaxes,
+                {}, Outcome::Converted},
+        RunCase{"EquivalentOfZeroCountsAsAbsent",
+                spr(u"FXP"_s, segment + u"FARE  F USD    566.00\nEQUIV   EUR      0.00\n"_s +
+                                  twoTaxes + fvLh),
+                {}, {}, {},
+                QStringList{u"TTI/T01/K192.8000"_s, u"TTK/T01/ERUB52525.00/X"_s} + standardTaxes, {},
+                Outcome::Converted},
+        RunCase{"FvElementWinsOverTheSegment",
+                spr(u"FXP"_s, u"  1   FRA SU 1420 Y 15MAR  FRASVO HK1  0720  1125\n"_s + fareEur +
+                                  equivUsd + twoTaxes + fvLh),
+                {}, {}, {}, QStringList{u"TTI/T01/K2USD92.8000"_s, u"TTK/T01/ERUB52525.00/X"_s} +
+                                standardTaxes,
+                {}, Outcome::Converted},
+        RunCase{"SegmentCarrierWithoutFvElement",
+                spr(u"FXP"_s, u"  1   FRA SU 1420 Y 15MAR  FRASVO HK1  0720  1125\n"_s + fareEur +
+                                  equivUsd + twoTaxes),
+                {}, {}, {}, {},
+                {u"Currency rate not found !\r\n\r\nBefore convert SPR please type\r\n"
+                 u"rate from USD to RUB on the SU airline."_s},
+                Outcome::Stopped},
+        RunCase{"NoTaxLinesTakesTheBaseCurrency",
+                spr(u"FXP"_s, segment + fareEur + equivUsd + fvLh), {}, {}, {},
+                {u"TTI/T01/K2USD92.8000"_s, u"TTK/T01/ERUB52525.00/X"_s}, {}, Outcome::Converted},
+        RunCase{"SevenTaxesInTwoCommands",
+                spr(u"FXP"_s, segment + fareEur + equivUsd +
+                                  u"TX001 X USD     1.00AA  TX002 X USD     1.00BB  TX003 X USD     1.00CC\n"
+                                  u"TX004 X USD     1.00DD  TX005 X USD     1.00EE  TX006 X USD     1.00FF\n"
+                                  u"TX007 X USD     1.00GG\n"_s +
+                                  fvLh),
+                {}, {}, {},
+                {u"TTI/T01/K2USD92.8000"_s, u"TTK/T01/ERUB52525.00/X"_s,
+                 u"TTK/T01/XRUB93.00AA/XRUB93.00BB/XRUB93.00CC/XRUB93.00DD"_s,
+                 u"TTK/T01/XRUB93.00EE/XRUB93.00FF/XRUB93.00GG"_s},
+                {}, Outcome::Converted},
+        RunCase{"TaxesOneTwoThreeFiveInOneCommand",
+                spr(u"FXP"_s, segment + fareEur + equivUsd +
+                                  u"TX001 X USD     1.00AA  TX002 P USD     1.00BB  TX003 X USD     1.00CC\n"
+                                  u"TX005 X USD     1.00EE  TX006 X RUB    50.00FF\n"_s +
+                                  fvLh),
+                {}, {}, {},
+                {u"TTI/T01/K2USD92.8000"_s, u"TTK/T01/ERUB52525.00/X"_s,
+                 u"TTK/T01/XRUB93.00AA/PRUB93.00BB/XRUB93.00CC/XRUB93.00EE"_s},
+                {}, Outcome::Converted},
+        RunCase{"NoSprHeader", u"TKT IMAGE 01 PETROV/IVAN MR\n>"_s, {}, {}, {}, {},
+                {u"No cryptic SPR mask on screen"_s}, Outcome::Stopped},
+        RunCase{"NoPromptEmptiesTheDisplay", spr(u"FXP"_s, segment).chopped(1), {}, {}, {}, {},
+                {u"No cryptic SPR mask on screen"_s}, Outcome::Stopped},
+        RunCase{"TargetEqualToSource", standardRecord(), {},
+                [](app::Settings& s) { s.currencyTo = u"USD"_s; }, {}, {},
+                {u"Source currency USD must be different from destination currency USD"_s},
+                Outcome::Stopped},
+        RunCase{"FareCurrencyDifferentFromTaxCurrency",
+                spr(u"FXP"_s, segment + fareEur + equivUsd + u"TX001 X EUR    12.00YQ\n"_s + fvLh), {},
+                {}, {}, {}, {u"Fare currency USD different from TAX currency EUR"_s},
+                Outcome::Stopped},
+        RunCase{"MissingRate", standardRecord(), {}, {},
+                {u"delete from FARE_CURRENCY_RATE where CURRENCY_FROM = 'USD'"_s}, {},
+                {rateNotFoundUsd}, Outcome::Stopped},
+        RunCase{"TaxesThroughTheHost", standardRecord(), u"rate USD RUB 92.5"_s,
+                [](app::Settings& s) { s.getTaxBsr = true; }, {},
+                {u"FQC13.60USD/RUB"_s, u"FQC14USD/RUB"_s, u"FQC4.40USD/RUB"_s, u"FQC4USD/RUB"_s,
+                 u"TTI/T01/K2USD92.8000"_s, u"TTK/T01/ERUB52525.00/X"_s,
+                 u"TTK/T01/XRUB1295.00YQ/XRUB370.00DE"_s},
+                {}, Outcome::Converted},
+        RunCase{"TaxesThroughTheHostTruncated", standardRecord(), u"rate USD RUB 92.5 truncated"_s,
+                [](app::Settings& s) { s.getTaxBsr = true; }, {},
+                {u"FQC13.60USD/RUB"_s, u"FQC4.40USD/RUB"_s, u"TTI/T01/K2USD92.8000"_s,
+                 u"TTK/T01/ERUB52525.00/X"_s, u"TTK/T01/XRUB1258.00YQ/XRUB407.00DE"_s},
+                {}, Outcome::Converted},
+        RunCase{"HostAnswerWithoutAmountFallsBackToTheRate", standardRecord(),
+                u"on FQC14USD/RUB => norate\nscreen norate\nNO RATE AVAILABLE\n>\n@end\n"
+                u"rate USD RUB 92.5"_s,
+                [](app::Settings& s) { s.getTaxBsr = true; }, {},
+                {u"FQC13.60USD/RUB"_s, u"FQC14USD/RUB"_s, u"FQC4.40USD/RUB"_s, u"FQC4USD/RUB"_s,
+                 u"TTI/T01/K2USD92.8000"_s, u"TTK/T01/ERUB52525.00/X"_s,
+                 u"TTK/T01/XRUB1262.00YQ/XRUB370.00DE"_s},
+                {}, Outcome::Converted},
+        RunCase{"OwnCurrencyOneRepricingForTwoTaxes",
+                spr(u"FXP/R"_s, segment + fareEur + equivUsd +
+                                    u"TX001 X USD    13.60YQ  TX002 X USD     4.40YR  TX003 X USD     2.00DE\n"_s +
+                                    fvLh),
+                repricingScreens, [](app::Settings& s) { s.getTaxOrgCurrency = true; },
+                {u"insert into APPLIED_TAXES (TAX_CODE, CURRENCY_CODE, CARRIER_CODE) values ('YQ', 'EUR', '')"_s,
+                 u"insert into APPLIED_TAXES (TAX_CODE, CURRENCY_CODE, CARRIER_CODE) values ('YR', 'EUR', 'LH')"_s},
+                {u"FXX/R,FC-EUR"_s, u"FXT01"_s, u"TTI/T01/K2USD92.8000"_s, u"TTK/T01/ERUB52525.00/X"_s,
+                 u"TTK/T01/XRUB1255.00YQ/XRUB402.00YR/XRUB186.00DE"_s},
+                {}, Outcome::Converted},
+        RunCase{"BothTaxFlagsTakeTheOwnCurrency",
+                spr(u"FXP/R"_s, segment + fareEur + equivUsd +
+                                    u"TX001 X USD    13.60YQ  TX002 X USD     4.40YR  TX003 X USD     2.00DE\n"_s +
+                                    fvLh),
+                repricingScreens + u"rate USD RUB 92.5"_s,
+                [](app::Settings& s) {
+                    s.getTaxOrgCurrency = true;
+                    s.getTaxBsr = true;
+                },
+                {u"insert into APPLIED_TAXES (TAX_CODE, CURRENCY_CODE, CARRIER_CODE) values ('YQ', 'EUR', '')"_s,
+                 u"insert into APPLIED_TAXES (TAX_CODE, CURRENCY_CODE, CARRIER_CODE) values ('YR', 'EUR', 'LH')"_s},
+                {u"FXX/R,FC-EUR"_s, u"FXT01"_s, u"TTI/T01/K2USD92.8000"_s, u"TTK/T01/ERUB52525.00/X"_s,
+                 u"TTK/T01/XRUB1255.00YQ/XRUB402.00YR/XRUB186.00DE"_s},
+                {}, Outcome::Converted},
+        RunCase{"PricingCommandWithoutFareCalculationCurrency",
+                spr(u"FXP"_s, segment + fareEur + equivUsd + u"TX001 X USD    13.60YQ\n"_s + fvLh),
+                repricingScreens, [](app::Settings& s) { s.getTaxOrgCurrency = true; },
+                {u"insert into APPLIED_TAXES (TAX_CODE, CURRENCY_CODE, CARRIER_CODE) values ('YQ', 'EUR', '')"_s},
+                {u"FXX/R,FC-EUR"_s, u"FXT01"_s, u"TTI/T01/K2USD92.8000"_s, u"TTK/T01/ERUB52525.00/X"_s,
+                 u"TTK/T01/XRUB1255.00YQ"_s},
+                {}, Outcome::Converted},
+        RunCase{"PricingCommandNotFx",
+                spr(u"PQ1"_s, segment + fareEur + equivUsd + u"TX001 X USD    13.60YQ\n"_s + fvLh),
+                repricingScreens, [](app::Settings& s) { s.getTaxOrgCurrency = true; },
+                {u"insert into APPLIED_TAXES (TAX_CODE, CURRENCY_CODE, CARRIER_CODE) values ('YQ', 'EUR', '')"_s},
+                {u"FXX/R,FC-EUR"_s, u"FXT01"_s, u"TTI/T01/K2USD92.8000"_s, u"TTK/T01/ERUB52525.00/X"_s,
+                 u"TTK/T01/XRUB1255.00YQ"_s},
+                {}, Outcome::Converted},
+        RunCase{"PricingCommandWithItsOwnFareCalculationCurrency",
+                spr(u"FXP/R,FC-GBP/S1"_s, segment + fareEur + equivUsd +
+                                              u"TX001 X USD    13.60YQ\n"_s + fvLh),
+                u"on FXX/R,FC-EUR/S1 => summary then summary\n"_s + repricingScreens.mid(repricingScreens.indexOf(u"on FXT01"_s)),
+                [](app::Settings& s) { s.getTaxOrgCurrency = true; },
+                {u"insert into APPLIED_TAXES (TAX_CODE, CURRENCY_CODE, CARRIER_CODE) values ('YQ', 'EUR', '')"_s},
+                {u"FXX/R,FC-EUR/S1"_s, u"FXT01"_s, u"TTI/T01/K2USD92.8000"_s,
+                 u"TTK/T01/ERUB52525.00/X"_s, u"TTK/T01/XRUB1255.00YQ"_s},
+                {}, Outcome::Converted},
+        // Mended: an own currency without any rate stops the run before the update
+        // commands; it used to write those taxes as 0.
+        RunCase{"OwnCurrencyWithoutRateStopsBeforeWriting",
+                spr(u"FXP/R"_s, segment + fareEur + equivUsd + u"TX001 X USD    13.60YQ\n"_s + fvLh),
+                {}, [](app::Settings& s) { s.getTaxOrgCurrency = true; },
+                {u"insert into APPLIED_TAXES (TAX_CODE, CURRENCY_CODE, CARRIER_CODE) values ('YQ', 'GBP', '')"_s},
+                {u"FQC10.00GBP/RUB"_s, u"FQC10GBP/RUB"_s, u"FQC10000.00GBP/RUB"_s,
+                 u"FQC10000GBP/RUB"_s},
+                {u"Currency rate not found !\r\n\r\nBefore convert SPR please type\r\n"
+                 u"rate from GBP to RUB on the LH airline."_s},
+                Outcome::Stopped},
+        // Mended: a fare rule that fails stops the run with a message, and nothing is
+        // written; the run used to end silently.
+        RunCase{"FailingFareRuleSendsNothing", standardRecord(), {}, {},
+                {u"update FARE_CURRENCY set CURRENCY_FARE_RULE = 'VALUE/0' where CURRENCY_CODE = 'RUB'"_s},
+                {},
+                {u"The SPR was not converted: The fare rounding rule \"VALUE/0\" of RUB could not be "
+                 u"evaluated: Floating point division by zero\r\n\r\nNothing was written to the record."_s},
+                Outcome::Failed},
+        // Mended: a tax rule that fails stops the run before anything is written; it used
+        // to leave that tax out and convert the others.
+        RunCase{"FailingTaxRuleSendsNothing", standardRecord(), {}, {},
+                {u"update FARE_CURRENCY set CURRENCY_TAX_RULE = 'SQRT(0-VALUE)' where CURRENCY_CODE = 'RUB'"_s},
+                {},
+                {u"The SPR was not converted: The tax rounding rule \"SQRT(0-VALUE)\" of RUB could not be "
+                 u"evaluated for tax 1 (YQ): Invalid floating point operation\r\n\r\n"
+                 u"Nothing was written to the record."_s},
+                Outcome::Failed}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(RunFixture, RejectedPatternNamesItsSetting)
+{
+    startTerminal({"", standardRecord(), {}, {}, {}, {}, {}, Outcome::Failed});
+    auto a = application();
+    a->settings().equivRegExp = u"([EQUIV]{5}"_s;
+    EXPECT_EQ(a->btnRunClick().outcome, Outcome::Failed);
+    ASSERT_EQ(ui.messages.size(), 1);
+    EXPECT_TRUE(ui.messages[0].startsWith(
+        u"The SPR was not converted: the pattern EQUIVREGEXP \"([EQUIV]{5}\" cannot be used: "_s))
+        << ui.messages[0].toStdString();
+    EXPECT_TRUE(terminal.journal().isEmpty());
+}
+
+TEST_F(RunFixture, SecondPageIsMergedOnce)
+{
+    // velmora-term ends every page but the last with ")>".
+    const QString page1 = sprHeader + u"FXP/R,FC-EUR\n\n"_s + segment + fareEur + equivUsd.chopped(1);
+    const QString page2 = u"\n"_s                          // blank, first, already there: dropped
+                          u"fare  f eur    520.00\n"_s      // there already, in another case
+                          + twoTaxes +                     // new
+                          u"\n"_s                          // blank but not the first: kept
+                          u"TX003 X USD     2.00UH >\n"_s   // holds ">": dropped
+                          + fvLh + u">"_s;
+    startTerminal({"", page1 + u"\n@page\n"_s + page2, {}, {}, {}, {}, {}, Outcome::Converted});
+    auto a = application();
+    EXPECT_EQ(a->btnRunClick().outcome, Outcome::Converted);
+    EXPECT_EQ(terminal.journal(),
+              QStringList({u"MD"_s, u"TTI/T01/K2USD92.8000"_s, u"TTK/T01/ERUB52525.00/X"_s}) +
+                  standardTaxes);
+    EXPECT_EQ(a->pricing().mHostAnswer.lines(),
+              QStringList({sprHeader.section(u'\n', 0, 0), sprHeader.section(u'\n', 1, 1),
+                           u"FXP/R,FC-EUR"_s, QString(), segment.chopped(1), fareEur.chopped(1),
+                           equivUsd.chopped(1), twoTaxes.chopped(1), QString(), fvLh.chopped(1)}));
+}
+
+TEST_F(RunFixture, HostFailureWhileSendingListsWhatWasSent)
+{
+    // The tax command gets no answer within the link's time limit.
+    startTerminal({"", standardRecord(),
+                   u"match TTK/T01/X.* => ok wait 5000\n"_s, {}, {}, {}, {}, Outcome::Failed});
+    auto a = application(std::chrono::milliseconds(500));
+    EXPECT_EQ(a->btnRunClick().outcome, Outcome::Failed);
+    ASSERT_EQ(ui.messages.size(), 1);
+    const QString& m = ui.messages[0];
+    EXPECT_TRUE(m.startsWith(u"The SPR was not converted: the host terminal failed: "_s)) << m.toStdString();
+    EXPECT_TRUE(m.endsWith(u"\r\n\r\nThe record may be partly converted. These commands were sent:\r\n"
+                           u"TTI/T01/K2USD92.8000\r\nTTK/T01/ERUB52525.00/X\r\n\r\n"
+                           u"Check the record before ticketing."_s))
+        << m.toStdString();
+}
+
+TEST_F(RunFixture, TerminalNotRunning)
+{
+    auto a = application();
+    EXPECT_EQ(a->btnRunClick().outcome, Outcome::Stopped);
+    EXPECT_EQ(ui.messages, QStringList{u"+Script object not installed or not registered."_s});
+}
+
+TEST_F(RunFixture, DatabaseThatCannotOpenReachesTheCaller)
+{
+    startTerminal({"", standardRecord(), {}, {}, {}, {}, {}, Outcome::Stopped});
+    auto a = application();
+    a->database().setLocation(folder.filePath(u"missing/none.gdb"_s), u"sysdba"_s, u"x"_s);
+    EXPECT_THROW(a->btnRunClick(), refdata::DbError);
+    EXPECT_TRUE(terminal.journal().isEmpty());
+}
+
+} // namespace

@@ -131,6 +131,45 @@ QString keysetCondition(const std::vector<OrderColumn>& order, bool forward)
     return n > 1 ? u'(' + all + u')' : all;
 }
 
+QString nullSafeKeysetCondition(const std::vector<OrderColumn>& order, bool forward,
+                                const QSet<QString>& canBeNull,
+                                const QSet<QString>& nullInBoundary)
+{
+    const std::size_t n = order.size();
+    QStringList groups;
+    for (std::size_t k = 1; k <= n; ++k) {
+        const std::size_t last = n - k;
+        QString group = u"("_s;
+        for (std::size_t i = 0; i < last; ++i) {
+            const QString& name = order[i].name;
+            group += nullInBoundary.contains(name) ? u' ' + name + u" IS NULL AND"_s
+                                                   : u' ' + name + u" = :"_s + name + u" AND"_s;
+        }
+        const OrderColumn& c = order[last];
+        const bool greater = forward != c.descending;
+        if (nullInBoundary.contains(c.name)) {
+            if (!greater)
+                continue; // nothing sorts before null
+            group += u' ' + c.name + u" IS NOT NULL)"_s;
+        } else if (!greater && canBeNull.contains(c.name)) {
+            group += u" ("_s + c.name + u" < :"_s + c.name + u" OR "_s + c.name + u" IS NULL))"_s;
+        } else {
+            group += u' ' + c.name + (greater ? u" > :"_s : u" < :"_s) + c.name + u')';
+        }
+        groups.append(group);
+    }
+    if (groups.isEmpty())
+        return {};
+    const QString all = groups.join(u" OR "_s);
+    return groups.size() > 1 ? u'(' + all + u')' : all;
+}
+
+QString keysetSql(const BrowserStatements& s, const QString& condition, bool forward)
+{
+    const SelectParts parts{s.fromClause, s.filter, s.orderClause};
+    return parts.withCondition(condition, forward ? s.orderClause : s.reversedClause);
+}
+
 QString keyCondition(const QStringList& keyColumns)
 {
     QStringList parts;
@@ -204,6 +243,10 @@ BrowserStatements build(const TableShape& shape, const QString& filter,
     s.priorRows = parts.withCondition(keysetCondition(s.order, false), reversed);
     s.lastRows = parts.from + (filter.isEmpty() ? QString() : u"\nwhere "_s + filter) + u'\n' +
                  reversed;
+    s.fromClause = parts.from;
+    s.filter = filter;
+    s.orderClause = parts.order;
+    s.reversedClause = reversed;
     return s;
 }
 

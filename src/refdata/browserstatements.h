@@ -46,6 +46,11 @@ struct BrowserStatements {
     QString nextRows; // rows after a boundary row, in order
     QString priorRows; // rows before a boundary row, in reversed order
     QString lastRows;
+    // The pieces the keyset statements are made of.
+    QString fromClause;   // "select * from T"
+    QString filter;       // the condition in force, empty when none
+    QString orderClause;  // "order by ..."
+    QString reversedClause;
 };
 
 namespace browsersql {
@@ -70,6 +75,16 @@ QString reversedOrder(const std::vector<OrderColumn>& order);
 // Rows after (forward) or before a boundary row whose values are the parameters named
 // after the order columns.
 QString keysetCondition(const std::vector<OrderColumn>& order, bool forward);
+
+// The same for order columns that may hold null, which sorts before every value in both
+// directions: a null boundary value is matched with IS NULL, a comparison towards the
+// smaller values also admits null. Columns outside canBeNull are compared as above.
+// Empty when no row can follow.
+QString nullSafeKeysetCondition(const std::vector<OrderColumn>& order, bool forward,
+                                const QSet<QString>& canBeNull,
+                                const QSet<QString>& nullInBoundary);
+// A next-rows (forward) or prior-rows statement with the given keyset condition.
+QString keysetSql(const BrowserStatements& s, const QString& condition, bool forward);
 
 QString keyCondition(const QStringList& keyColumns);
 // Every column but blobs and arrays equal to its OLD_ parameter; the columns named in

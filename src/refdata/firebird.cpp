@@ -551,6 +551,7 @@ void Statement::prepare(Transaction& transaction)
         c.scale = out->getScale(st.get(), i);
         c.kind = kindOf(type, c.scale, out->getSubType(st.get(), i));
         c.fixedLength = type == SQL_TEXT;
+        c.nullable = out->isNullable(st.get(), i) != 0;
         if (c.kind == ColumnKind::Text)
             c.length = int(out->getLength(st.get(), i) / bytesPerChar(out->getCharSet(st.get(), i)));
         m_columns.push_back(c);

@@ -62,6 +62,7 @@ struct Column {
     int length = 0;      // characters, for text
     bool fixedLength = false; // CHAR rather than VARCHAR
     int scale = 0;
+    bool nullable = true; // false for a column declared NOT NULL
 };
 
 class Transaction;

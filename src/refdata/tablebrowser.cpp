@@ -216,6 +216,8 @@ void TableBrowser::rebuild()
     m_select = std::make_unique<Statement>(c, m_sql.select);
     m_nextRows = std::make_unique<Statement>(c, m_sql.nextRows);
     m_priorRows = std::make_unique<Statement>(c, m_sql.priorRows);
+    m_nextNullSafe = std::make_unique<Statement>(c, m_sql.nextRows);
+    m_priorNullSafe = std::make_unique<Statement>(c, m_sql.priorRows);
     m_lastRows = std::make_unique<Statement>(c, m_sql.lastRows);
     m_reread = std::make_unique<Statement>(c, m_sql.reread);
     m_lock = std::make_unique<Statement>(c, m_sql.lock);
@@ -247,6 +249,8 @@ void TableBrowser::close()
     m_select.reset();
     m_nextRows.reset();
     m_priorRows.reset();
+    m_nextNullSafe.reset();
+    m_priorNullSafe.reset();
     m_lastRows.reset();
     m_reread.reset();
     m_lock.reset();
@@ -275,8 +279,8 @@ void TableBrowser::setState(State s)
 
 void TableBrowser::closeCursors()
 {
-    for (Statement* s :
-         {m_select.get(), m_nextRows.get(), m_priorRows.get(), m_lastRows.get(), m_reread.get()}) {
+    for (Statement* s : {m_select.get(), m_nextRows.get(), m_priorRows.get(), m_nextNullSafe.get(),
+                         m_priorNullSafe.get(), m_lastRows.get(), m_reread.get()}) {
         if (s)
             s->close();
     }
@@ -314,12 +318,42 @@ void TableBrowser::bindRow(Statement& s, const QStringList& names, const Row& ro
     }
 }
 
-void TableBrowser::bindOrder(Statement& s, const Row& row)
+Statement* TableBrowser::openKeyset(bool forward, const Row& boundary)
 {
-    QStringList names;
-    for (const OrderColumn& c : m_sql.order)
-        names.append(c.name);
-    bindRow(s, names, row);
+    QSet<QString> canBeNull;
+    QSet<QString> nullInBoundary;
+    QStringList bound;
+    for (const OrderColumn& c : m_sql.order) {
+        const int i = fieldIndex(c.name);
+        if (i < 0) {
+            throw BrowserError(BrowserError::Kind::UnknownField,
+                               u"Field \"%1\" not found."_s.arg(c.name));
+        }
+        if (m_fields[std::size_t(i)].nullable && !m_shape.keyColumns.contains(c.name))
+            canBeNull.insert(c.name);
+        if (refdata::isNull(boundary[std::size_t(i)]))
+            nullInBoundary.insert(c.name);
+        else
+            bound.append(c.name);
+    }
+    Statement* s = nullptr;
+    if (canBeNull.isEmpty() && nullInBoundary.isEmpty()) {
+        s = forward ? m_nextRows.get() : m_priorRows.get();
+    } else {
+        // The plain keyset condition compares with null and so loses every row whose
+        // order column is null.
+        const QString condition =
+            browsersql::nullSafeKeysetCondition(m_sql.order, forward, canBeNull, nullInBoundary);
+        if (condition.isEmpty())
+            return nullptr;
+        s = forward ? m_nextNullSafe.get() : m_priorNullSafe.get();
+        const QString sql = browsersql::keysetSql(m_sql, condition, forward);
+        if (s->sql() != sql)
+            s->setSql(sql);
+    }
+    bindRow(*s, bound, boundary);
+    s->open(m_db.IBTransaction);
+    return s;
 }
 
 std::vector<TableBrowser::Row> TableBrowser::fetch(Statement& s, int count, bool* ended)
@@ -357,19 +391,22 @@ void TableBrowser::fillAround(const Row& row, int place)
     place = std::clamp(place, 0, WindowSize - 1);
     bool ended = false;
     // One row more than the place holds tells whether the result goes on before it.
-    bindOrder(*m_priorRows, row);
-    m_priorRows->open(m_db.IBTransaction);
-    std::vector<Row> before = fetch(*m_priorRows, place + 1, &ended);
-    m_priorRows->close();
+    std::vector<Row> before;
+    if (Statement* prior = openKeyset(false, row)) {
+        before = fetch(*prior, place + 1, &ended);
+        prior->close();
+    }
     m_atStart = int(before.size()) <= place;
     if (int(before.size()) > place)
         before.resize(std::size_t(place));
 
-    bindOrder(*m_nextRows, row);
-    m_nextRows->open(m_db.IBTransaction);
-    std::vector<Row> after = fetch(*m_nextRows, WindowSize - 1 - int(before.size()), &ended);
+    std::vector<Row> after;
+    ended = true;
+    Statement* following = openKeyset(true, row);
+    if (following)
+        after = fetch(*following, WindowSize - 1 - int(before.size()), &ended);
     m_atEnd = ended;
-    m_forward = ended ? nullptr : m_nextRows.get();
+    m_forward = ended ? nullptr : following;
 
     m_rows.clear();
     for (auto it = before.rbegin(); it != before.rend(); ++it)
@@ -386,11 +423,12 @@ void TableBrowser::fillAround(const Row& row, int place)
 void TableBrowser::refreshFrom(const Row& gone, int place)
 {
     closeCursors();
-    bindOrder(*m_nextRows, gone);
-    m_nextRows->open(m_db.IBTransaction);
     bool ended = false;
-    std::vector<Row> following = fetch(*m_nextRows, 1, &ended);
-    m_nextRows->close();
+    std::vector<Row> following;
+    if (Statement* s = openKeyset(true, gone)) {
+        following = fetch(*s, 1, &ended);
+        s->close();
+    }
     if (following.empty())
         last();
     else
@@ -449,9 +487,12 @@ bool TableBrowser::next()
     }
     if (!m_atEnd) {
         if (!m_forward) {
-            bindOrder(*m_nextRows, m_rows.back());
-            m_nextRows->open(m_db.IBTransaction);
-            m_forward = m_nextRows.get();
+            m_forward = openKeyset(true, m_rows.back());
+            if (!m_forward) {
+                m_atEnd = true;
+                m_eof = true;
+                return false;
+            }
         }
         if (int(m_rows.size()) >= WindowSize) {
             const int drop = WindowSize / 2;
@@ -505,11 +546,12 @@ bool TableBrowser::prior()
             m_rows.resize(keep);
             m_atEnd = false;
         }
-        bindOrder(*m_priorRows, m_rows.front());
-        m_priorRows->open(m_db.IBTransaction);
-        bool ended = false;
-        std::vector<Row> rows = fetch(*m_priorRows, WindowSize - int(m_rows.size()), &ended);
-        m_priorRows->close();
+        bool ended = true;
+        std::vector<Row> rows;
+        if (Statement* s = openKeyset(false, m_rows.front())) {
+            rows = fetch(*s, WindowSize - int(m_rows.size()), &ended);
+            s->close();
+        }
         if (ended)
             m_atStart = true;
         for (Row& r : rows)

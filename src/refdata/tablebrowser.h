@@ -130,7 +130,10 @@ private:
     Row readRow(const Statement& s) const;
     void bindRow(Statement& s, const QStringList& names, const Row& row);
     void bindKey(Statement& s, const Row& row) { bindRow(s, m_shape.keyColumns, row); }
-    void bindOrder(Statement& s, const Row& row);
+    // Opens the statement of the rows after (forward) or before a boundary row: the
+    // keyset statement, or its null-safe form when an order column can hold null;
+    // nullptr when no row can follow.
+    Statement* openKeyset(bool forward, const Row& boundary);
     // Reads up to count rows from an open statement; stops at its end.
     std::vector<Row> fetch(Statement& s, int count, bool* ended);
     // Re-reads one row by key in a transaction; nullopt when it is gone.
@@ -158,6 +161,8 @@ private:
     std::unique_ptr<Statement> m_select;
     std::unique_ptr<Statement> m_nextRows;
     std::unique_ptr<Statement> m_priorRows;
+    std::unique_ptr<Statement> m_nextNullSafe;
+    std::unique_ptr<Statement> m_priorNullSafe;
     std::unique_ptr<Statement> m_lastRows;
     std::unique_ptr<Statement> m_reread;
     std::unique_ptr<Statement> m_lock;

@@ -296,6 +296,62 @@ TEST_P(BrowserScroll, VisitsEveryRowOnceInOrderBothWays)
 INSTANTIATE_TEST_SUITE_P(Browser, BrowserScroll, testing::ValuesIn(scrollCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
+TEST_F(BrowserTest, RowsWithNullOrderValuesAreReachedAcrossWindows)
+{
+    // 260 rates, some without a last or first day of validity, many on the same days.
+    Connection& c = other.connection();
+    {
+        Transaction t(c, {u"write"_s, u"nowait"_s, u"concurrency"_s});
+        Statement s(c, u"insert into FARE_CURRENCY_RATE (RATE_IDENTIFICATOR, CURRENCY_FROM, "
+                       u"RATE_VALID_FROM, RATE_VALID_TO) values (:ID, 'USD', :F, :T)"_s);
+        for (int i = 1; i <= 260; ++i) {
+            s.setParam(u"ID"_s, qint64(i));
+            s.setParam(u"F"_s, i % 7 == 0 ? DbValue() : DbValue(QDate(2026, 1, 1 + i % 5)));
+            s.setParam(u"T"_s, i % 11 == 0 ? DbValue() : DbValue(QDate(2026, 2, 1 + i % 4)));
+            s.execute(t);
+        }
+        t.commit();
+    }
+    const auto expected = other.column(
+        u"select RATE_IDENTIFICATOR from FARE_CURRENCY_RATE order by RATE_VALID_TO desc, "
+        u"RATE_VALID_FROM desc, RATE_IDENTIFICATOR"_s);
+    ASSERT_EQ(expected.size(), 260u);
+    TableBrowser b(ref);
+    b.setTableName(u"FARE_CURRENCY_RATE"_s);
+    b.setIndexFieldNames(u"RATE_VALID_TO desc, RATE_VALID_FROM desc"_s);
+    b.open();
+    const QString key = u"RATE_IDENTIFICATOR"_s;
+    std::vector<qint64> forward{qint64(b.number(key))};
+    while (b.next())
+        forward.push_back(qint64(b.number(key)));
+    EXPECT_EQ(forward, expected);
+    b.last();
+    std::vector<qint64> backward{qint64(b.number(key))};
+    while (b.prior())
+        backward.push_back(qint64(b.number(key)));
+    std::reverse(backward.begin(), backward.end());
+    EXPECT_EQ(backward, expected);
+
+    // Refresh on a row whose order values are null keeps it and its neighbours.
+    b.first();
+    while (!b.isNull(u"RATE_VALID_TO"_s) || !b.isNull(u"RATE_VALID_FROM"_s))
+        ASSERT_TRUE(b.next());
+    const qint64 id = qint64(b.number(key));
+    b.refresh();
+    EXPECT_EQ(qint64(b.number(key)), id);
+    ASSERT_TRUE(b.next());
+    const auto at = std::find(expected.begin(), expected.end(), id) - expected.begin();
+    EXPECT_EQ(qint64(b.number(key)), expected[std::size_t(at + 1)]);
+}
+
+TEST_F(BrowserTest, NotNullColumnsAreKnownFromTheColumns)
+{
+    addTax(1, u"AA"_s);
+    auto b = openTaxes(u"TAX_CODE"_s);
+    EXPECT_FALSE(b->columns()[std::size_t(b->fieldIndex(u"TAX_CODE"_s))].nullable);
+    EXPECT_TRUE(b->columns()[std::size_t(b->fieldIndex(u"TAX_NAME"_s))].nullable);
+}
+
 TEST_F(BrowserTest, OrderOrFilterChangeKeepsTheRowTheResultStillHolds)
 {
     addTaxes(300);

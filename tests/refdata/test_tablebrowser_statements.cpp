@@ -296,3 +296,54 @@ TEST(BrowserStatements, CatalogueQueries)
 }
 
 } // namespace
+
+namespace {
+
+struct NullSafeCase {
+    const char16_t* orderList;
+    bool forward;
+    std::initializer_list<const char16_t*> nullInBoundary;
+    const char16_t* condition;
+};
+
+const NullSafeCase nullSafeCases[] = {
+    {u"VT DESC, VF DESC,ID", true, {},
+     u"(( VT = :VT AND VF = :VF AND ID > :ID) OR ( VT = :VT AND (VF < :VF OR VF IS NULL)) OR "
+     u"( (VT < :VT OR VT IS NULL)))"},
+    {u"VT DESC, VF DESC,ID", true, {u"VF"},
+     u"(( VT = :VT AND VF IS NULL AND ID > :ID) OR ( (VT < :VT OR VT IS NULL)))"},
+    {u"VT DESC, VF DESC,ID", false, {u"VT"},
+     u"(( VT IS NULL AND VF = :VF AND ID < :ID) OR ( VT IS NULL AND VF > :VF) OR "
+     u"( VT IS NOT NULL))"},
+    {u"VT,ID", false, {},
+     u"(( VT = :VT AND ID < :ID) OR ( (VT < :VT OR VT IS NULL)))"},
+    {u"VT", true, {u"VT"}, u"( VT IS NOT NULL)"},
+    {u"VT", false, {u"VT"}, u""}, // nothing sorts before null
+};
+
+TEST(BrowserStatements, NullSafeKeysetReachesRowsWithNullOrderValues)
+{
+    const QSet<QString> canBeNull{u"VT"_s, u"VF"_s};
+    for (const NullSafeCase& c : nullSafeCases) {
+        QSet<QString> nulls;
+        for (const char16_t* n : c.nullInBoundary)
+            nulls.insert(QString::fromUtf16(n));
+        SCOPED_TRACE(QString::fromUtf16(c.orderList).toStdString());
+        EXPECT_EQ(nullSafeKeysetCondition(orderColumns(QString::fromUtf16(c.orderList)), c.forward,
+                                          canBeNull, nulls),
+                  QString::fromUtf16(c.condition));
+    }
+    // Columns that cannot be null keep the plain comparison.
+    const auto order = orderColumns(u"TAX_CODE,TAXID"_s);
+    EXPECT_EQ(nullSafeKeysetCondition(order, false, {}, {}), keysetCondition(order, false));
+}
+
+TEST(BrowserStatements, KeysetStatementFromItsPieces)
+{
+    const BrowserStatements s = build(rates(), u"CARRIER_CODE='SU'"_s, u"RATE_VALID_TO desc"_s);
+    const QString condition = keysetCondition(s.order, false);
+    EXPECT_EQ(keysetSql(s, condition, false), s.priorRows);
+    EXPECT_EQ(keysetSql(s, keysetCondition(s.order, true), true), s.nextRows);
+}
+
+} // namespace

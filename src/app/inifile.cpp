@@ -50,7 +50,13 @@ bool IniFile::load()
     QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError)
         return false;
+    parse(std::move(bytes));
+    return true;
+}
 
+void IniFile::parse(QByteArray bytes)
+{
+    m_lines.clear();
     m_bom = bytes.startsWith("\xEF\xBB\xBF");
     if (m_bom)
         bytes.remove(0, 3);
@@ -67,7 +73,6 @@ bool IniFile::load()
     m_lines = text.split(u'\n');
     if (m_finalNewline && !m_lines.isEmpty())
         m_lines.removeLast();
-    return true;
 }
 
 IniFile::Position IniFile::find(QStringView section, QStringView key) const
@@ -172,25 +177,26 @@ void IniFile::writeBool(QStringView section, QStringView key, bool value)
     writeString(section, key, value ? QStringLiteral("1") : QStringLiteral("0"));
 }
 
-bool IniFile::save(QString* errorText) const
+QByteArray IniFile::serialize() const
 {
     QString text = m_lines.join(m_newline);
     if (m_finalNewline && !m_lines.isEmpty())
         text += m_newline;
     // A file read as Windows-1251 stays so, unless it now holds a character that code
     // page cannot write; then the whole file is written as UTF-8 rather than lose it.
-    QByteArray bytes;
-    bool utf8 = m_utf8;
-    if (!utf8) {
+    if (!m_utf8) {
         QStringEncoder cp1251("windows-1251");
-        bytes = cp1251.encode(text);
-        utf8 = cp1251.hasError();
+        QByteArray bytes = cp1251.encode(text);
+        if (!cp1251.hasError())
+            return bytes;
     }
-    if (utf8) {
-        bytes = m_bom ? QByteArray("\xEF\xBB\xBF") : QByteArray();
-        bytes += text.toUtf8();
-    }
+    QByteArray bytes = m_bom ? QByteArray("\xEF\xBB\xBF") : QByteArray();
+    return bytes + text.toUtf8();
+}
 
+bool IniFile::save(QString* errorText) const
+{
+    const QByteArray bytes = serialize();
     QSaveFile file(m_path);
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
         if (errorText)

@@ -22,6 +22,10 @@ public:
     // Reads the file. A missing file is an empty one; false when the file exists but
     // cannot be read.
     bool load();
+    // Takes the file's bytes as load() reads them.
+    void parse(QByteArray bytes);
+    // The bytes save() writes.
+    QByteArray serialize() const;
 
     const QString& path() const { return m_path; }
 

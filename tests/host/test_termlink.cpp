@@ -4,6 +4,7 @@
 #include "host/termlinkclient.h"
 #include "support/qtapp.h"
 #include "support/recordinginteraction.h"
+#include "support/velmoraterm.h"
 
 #include <QDeadlineTimer>
 #include <QFile>
@@ -25,69 +26,6 @@ QString samplePath(const char16_t* name)
     return QString::fromUtf8(SPRRATE_SAMPLES_DIR) + u"/"_s + QString::fromUtf16(name);
 }
 
-// One velmora-term process, killed at the end of the test.
-class Terminal {
-public:
-    ~Terminal()
-    {
-        if (m_process.state() != QProcess::NotRunning) {
-            m_process.kill();
-            m_process.waitForFinished(5000);
-        }
-    }
-
-    QString socket() const { return m_dir.path() + u"/term.sock"_s; }
-    QString journalPath() const { return m_dir.path() + u"/journal.txt"_s; }
-
-    // Starts velmora-term on a scenario text and waits until it listens.
-    void start(const QString& scenario)
-    {
-        const QString path = m_dir.path() + u"/scenario.scn"_s;
-        QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(scenario.toUtf8());
-        file.close();
-        startFile(path);
-    }
-
-    void startFile(const QString& scenarioPath)
-    {
-        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        m_process.start(QString::fromUtf8(VELMORA_TERM_PATH),
-                        {scenarioPath, u"--headless"_s, u"--socket"_s, socket(), u"--journal"_s,
-                         journalPath()});
-        ASSERT_TRUE(m_process.waitForStarted(10000));
-        QByteArray out;
-        const QDeadlineTimer deadline(10000);
-        while (!out.contains("listening") && !deadline.hasExpired() &&
-               m_process.state() == QProcess::Running) {
-            m_process.waitForReadyRead(100);
-            out += m_process.readAllStandardOutput();
-        }
-        ASSERT_TRUE(out.contains("listening")) << out.constData();
-    }
-
-    QStringList journal() const
-    {
-        QFile file(journalPath());
-        if (!file.open(QIODevice::ReadOnly))
-            return {};
-        return QString::fromUtf8(file.readAll()).split(u'\n', Qt::SkipEmptyParts);
-    }
-
-    qint64 pid() const { return m_process.processId(); }
-
-    void killHard()
-    {
-        m_process.kill();
-        m_process.waitForFinished(5000);
-    }
-
-private:
-    QTemporaryDir m_dir;
-    QProcess m_process;
-};
-
 class TermLink : public testing::Test {
 protected:
     TermLink() { testsupport::ensureCoreApplication(); }
@@ -97,7 +35,7 @@ protected:
         registerTermLink(registry, {terminal.socket(), timeout});
     }
 
-    Terminal terminal;
+    testsupport::VelmoraTerm terminal;
     AutomationRegistry registry;
     testsupport::RecordingInteraction ui;
     HostLink link{registry, ui};
@@ -131,7 +69,7 @@ TEST_F(TermLink, NoTerminalFailsAtOnceWithTheNotRegisteredMessage)
 TEST_F(TermLink, ASocketLeftByADeadTerminalIsNoTerminal)
 {
     terminal.start(u"sessions 1\n"_s);
-    terminal.killHard(); // the socket file stays behind
+    terminal.kill(); // the socket file stays behind
     ASSERT_TRUE(QFile::exists(terminal.socket()));
     useTerminal();
     link.ConnectHost();
@@ -205,7 +143,7 @@ TEST_F(TermLink, ATerminalGoneBetweenCommandsIsAnError)
     link.ConnectHost();
     ASSERT_TRUE(link.HostConnected());
     EXPECT_EQ(link.session().Send(u"MD"_s, 1).Text, u"NOTHING TO SCROLL\n>"_s);
-    terminal.killHard();
+    terminal.kill();
     EXPECT_THROW(link.session().Send(u"MD"_s, 1), HostError); // writing to it must not crash
     EXPECT_THROW(link.session().LastResponse(), HostError);
 }

@@ -340,25 +340,28 @@ INSTANTIATE_TEST_SUITE_P(
                    FareCalc1 + FiveEmptyPieces, u"LH"_s, manyTaxesRead()}),
     [](const auto& info) { return std::string(info.param.name); });
 
-TEST(ReaderSample, ReadsTheShippedTicketImage)
+TEST(ReaderSample, ReadsTheShippedTicketImageWhateverItsLineBreaks)
 {
     const velmora::Scenario s =
         velmora::loadScenario(QString::fromUtf8(SPRRATE_SAMPLES_DIR) + u"/ticket-image.scn"_s);
-    host::TextBuffer mHostAnswer;
-    PricingModel model;
-    const ScreenReading r =
-        readPricingText(s.screens.at(u"ticket"_s).pages.at(0), mHostAnswer, model);
-    expectReading({"sample",
-                   {},
-                   5,
-                   u"FRA LH MOW260.00LH FRA260.00NUC520.00END ROE1.000000     "_s,
-                   u"LH"_s,
-                   {YQ,
-                    DE,
-                    {u"USD"_s, 25.3, u"RI XX"_s, true},
-                    {u"USD"_s, 3.1, u"UH XX"_s, true},
-                    {u"USD"_s, 2.1, u"OY XX"_s, true}}},
-                  r, model);
+    const QString lf = s.screens.at(u"ticket"_s).pages.at(0);
+    for (const QString& text :
+         {lf, QString(lf).replace(u'\n', u"\r\n"_s), QString(lf).replace(u'\n', u'\r')}) {
+        host::TextBuffer mHostAnswer;
+        PricingModel model;
+        const ScreenReading r = readPricingText(text, mHostAnswer, model);
+        expectReading({"sample",
+                       {},
+                       5,
+                       u"FRA LH MOW260.00LH FRA260.00NUC520.00END ROE1.000000     "_s,
+                       u"LH"_s,
+                       {YQ,
+                        DE,
+                        {u"USD"_s, 25.3, u"RI XX"_s, true},
+                        {u"USD"_s, 3.1, u"UH XX"_s, true},
+                        {u"USD"_s, 2.1, u"OY XX"_s, true}}},
+                      r, model);
+    }
 }
 
 class ReadPricingScreenTest : public testing::Test {

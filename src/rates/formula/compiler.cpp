@@ -105,37 +105,38 @@ public:
             position[order[i]] = i;
 
         CompiledFormula out;
-        out.m_slots = std::make_unique<double[]>(std::size_t(nodes) + m_constants.size());
-        for (std::size_t k = 0; k < m_constants.size(); ++k)
-            out.m_slots[std::size_t(nodes) + k] = m_constants[k];
+        out.m_steps = std::make_unique<Step[]>(std::size_t(std::max(nodes, 1)));
+        out.m_constants = std::make_unique<double[]>(m_constants.size());
+        std::copy(m_constants.begin(), m_constants.end(), out.m_constants.get());
         auto resolve = [&](const Ref& ref) -> double* {
             switch (ref.type) {
             case Ref::Type::Storage:
                 return ref.storage;
             case Ref::Type::Constant:
-                return &out.m_slots[std::size_t(nodes) + std::size_t(ref.index)];
+                return &out.m_constants[std::size_t(ref.index)];
             case Ref::Type::Node:
                 break;
             }
-            return &out.m_slots[std::size_t(position[ref.index])];
+            return &out.m_steps[std::size_t(position[ref.index])].slot;
         };
 
         if (nodes == 0) {
             // A single variable or number: one operation whose result is that operand.
             double* operand = resolve(root);
             out.m_operations.push_back(Operation{OpKind::Operand, operand, nullptr, operand});
-            return out;
+        } else {
+            out.m_operations.reserve(std::size_t(nodes));
+            for (int i = 0; i < nodes; ++i) {
+                const Node& node = m_nodes[order[i]];
+                Operation op;
+                op.kind = node.kind;
+                op.a = resolve(node.a);
+                op.b = isBinary(node.kind) ? resolve(node.b) : nullptr;
+                op.result = &out.m_steps[std::size_t(i)].slot;
+                out.m_operations.push_back(op);
+            }
         }
-        out.m_operations.reserve(std::size_t(nodes));
-        for (int i = 0; i < nodes; ++i) {
-            const Node& node = m_nodes[order[i]];
-            Operation op;
-            op.kind = node.kind;
-            op.a = resolve(node.a);
-            op.b = isBinary(node.kind) ? resolve(node.b) : nullptr;
-            op.result = &out.m_slots[std::size_t(i)];
-            out.m_operations.push_back(op);
-        }
+        buildSteps(out.m_operations.data(), out.m_operations.size(), out.m_steps.get());
         return out;
     }
 

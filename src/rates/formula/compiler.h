@@ -33,7 +33,8 @@ public:
     // Runs the operations and returns the last result; 0.0 when empty.
     double run(RandomSource& random) const
     {
-        return empty() ? 0.0 : runOperations(m_operations.data(), m_operations.size(), random);
+        return empty() ? 0.0
+                       : runSteps(m_steps.get(), m_operations.data(), m_operations.size(), random);
     }
     // In evaluation order; operand references point into the variables, the constants
     // and the result slots held here.
@@ -43,7 +44,8 @@ public:
 private:
     friend class Builder;
     std::vector<Operation> m_operations;
-    std::unique_ptr<double[]> m_slots; // result slots, then constants
+    std::unique_ptr<Step[]> m_steps; // the threaded form; holds the result slots
+    std::unique_ptr<double[]> m_constants;
 };
 
 // Compiles text against the variables (bound by reference). decimalPoint is the point of

@@ -636,6 +636,27 @@ void TableBrowser::moveTo(int row)
     throw BrowserError(BrowserError::Kind::Changed, ChangedMessage);
 }
 
+void TableBrowser::runOnRow(Statement& s)
+{
+    std::uint64_t affected = 0;
+    try {
+        m_write.startIfNeeded();
+        affected = s.execute(m_write);
+    } catch (const DbError& e) {
+        m_write.rollback();
+        if (e.isLockConflict())
+            throw BrowserError(BrowserError::Kind::Locked, LockedMessage);
+        throw;
+    } catch (...) {
+        m_write.rollback();
+        throw;
+    }
+    if (affected == 0) {
+        m_write.rollback();
+        failChanged(false);
+    }
+}
+
 void TableBrowser::append()
 {
     requireOpen();
@@ -657,24 +678,8 @@ void TableBrowser::edit()
         return;
     }
     const Row current = m_rows[std::size_t(m_pos)];
-    m_write.start();
-    std::uint64_t locked = 0;
-    try {
-        bindKey(*m_lock, current);
-        locked = m_lock->execute(m_write);
-    } catch (const DbError& e) {
-        m_write.rollback();
-        if (e.isLockConflict())
-            throw BrowserError(BrowserError::Kind::Locked, LockedMessage);
-        throw;
-    } catch (...) {
-        m_write.rollback();
-        throw;
-    }
-    if (locked == 0) {
-        m_write.rollback();
-        failChanged(false);
-    }
+    bindKey(*m_lock, current);
+    runOnRow(*m_lock);
     std::optional<Row> row;
     try {
         row = reread(current, m_write);
@@ -790,23 +795,7 @@ void TableBrowser::deleteRow()
             continue;
         m_change->setParam(u"OLD_"_s + m_fields[i].name, current[i]);
     }
-    std::uint64_t affected = 0;
-    try {
-        m_write.start();
-        affected = m_change->execute(m_write);
-    } catch (const DbError& e) {
-        m_write.rollback();
-        if (e.isLockConflict())
-            throw BrowserError(BrowserError::Kind::Locked, LockedMessage);
-        throw;
-    } catch (...) {
-        m_write.rollback();
-        throw;
-    }
-    if (affected == 0) {
-        m_write.rollback();
-        failChanged(false);
-    }
+    runOnRow(*m_change);
     try {
         m_write.commit();
     } catch (...) {

@@ -142,6 +142,10 @@ private:
     void fillAround(const Row& row, int place);
     // Refreshes from the row that follows a row no longer in the result.
     void refreshFrom(const Row& gone, int place);
+    // Runs the row lock or the delete in the write transaction: a lock conflict rolls
+    // back and raises the lock message, no row touched rolls back and raises the changed
+    // message after refreshing.
+    void runOnRow(Statement& s);
     // Refreshes (from the next row after a failed update) and raises the changed error.
     [[noreturn]] void failChanged(bool fromNext);
     const Column& field(const QString& name, int* index) const;

@@ -1,0 +1,281 @@
+// The table browser under the rate list on a FARE_CURRENCY_RATE of one million rows: 100
+// series (currency pair and carrier) of 10,000 rates each, two per day. The rate list's
+// filter (USD to RUB, carrier SU) and order (latest validity first) select one series.
+// Beside the windowed browser, in the same run, a browser that reads the whole result
+// at every open and refresh, as the simpler design would.
+#include "refdata/tablebrowser.h"
+
+#include "support/testdatabase.h"
+
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+
+#include <benchmark/benchmark.h>
+
+#include <memory>
+
+using namespace refdata;
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+const QString RateFilter = u" CURRENCY_FROM='USD' and CURRENCY_TO='RUB' and CARRIER_CODE='SU'"_s;
+const QString RateOrder = u"RATE_VALID_TO desc, RATE_VALID_FROM desc"_s;
+
+// The schema's digest, so that a database filled under an older schema is made anew.
+QByteArray schemaDigest()
+{
+    QFile f(QStringLiteral(SPRRATE_SOURCE_DIR "/refdata/schema.sql"));
+    if (!f.open(QIODevice::ReadOnly))
+        throw std::runtime_error("cannot read the schema");
+    return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha1).toHex();
+}
+
+// The database, kept in the build folder between runs (filling takes about 20 s).
+QString millionRates()
+{
+    const QString dir = QStringLiteral(SPRRATE_SOURCE_DIR "/build/bench-data");
+    const QString path = dir + u"/browser-1m.gdb"_s;
+    const QString done = path + u".done"_s; // holds the schema digest once the table is full
+    const QByteArray digest = schemaDigest();
+    {
+        QFile marker(done);
+        if (marker.open(QIODevice::ReadOnly) && marker.readAll() == digest)
+            return path;
+    }
+    QFile::remove(done);
+    QDir().mkpath(dir);
+    QFile::remove(path);
+    if (std::system(("'" SPRRATE_SOURCE_DIR "/scripts/make-refdb' '" + path.toStdString() +
+                     "' >/dev/null")
+                        .c_str()) != 0)
+        throw std::runtime_error("make-refdb failed");
+    // isql runs the block: its variables would read as parameters through a Statement.
+    const char* fill = R"(set term ^ ;
+execute block as
+declare variable s integer; declare variable d integer; declare variable vday date;
+declare variable froms varchar(30) = 'USDEURGBPCHFUAHKZTBYNCNYJPYTRY';
+declare variable tos varchar(6) = 'RUBEUR';
+declare variable carriers varchar(10) = 'SUS7LHBAAF';
+begin
+  s = 0;
+  while (s < 100) do begin
+    d = 0;
+    while (d < 10000) do begin
+      vday = current_date - :d / 2;
+      insert into FARE_CURRENCY_RATE (CURRENCY_FROM, CURRENCY_TO, CARRIER_CODE,
+        RATE_AMOUNT, RATE_VALID_FROM, RATE_VALID_TO)
+      values (substring(:froms from (:s / 10) * 3 + 1 for 3),
+        substring(:tos from mod(:s / 5, 2) * 3 + 1 for 3),
+        substring(:carriers from mod(:s, 5) * 2 + 1 for 2), 90 + :d / 10000.0,
+        :vday - mod(:d, 2), :vday);
+      d = d + 1;
+    end
+    s = s + 1;
+  end
+end^
+set term ; ^
+commit;
+set statistics index FARE_CURRENCY_RATE_LOOKUP;
+commit;
+)";
+    const QString script = dir + u"/browser-fill.sql"_s;
+    {
+        QFile f(script);
+        if (!f.open(QIODevice::WriteOnly) || f.write(fill) < 0)
+            throw std::runtime_error("cannot write the fill script");
+    }
+    if (std::system(("isql-fb -q -b -i '" + script.toStdString() + "' '" + path.toStdString() +
+                     "' >/dev/null")
+                        .c_str()) != 0)
+        throw std::runtime_error("filling the benchmark database failed");
+    QFile marker(done);
+    if (!marker.open(QIODevice::WriteOnly) || marker.write(digest) < 0)
+        throw std::runtime_error("cannot mark the benchmark database complete");
+    return path;
+}
+
+struct Fixture {
+    Fixture() : path(millionRates())
+    {
+        db.setLocation(path, u"sysdba"_s, u"lanternix"_s);
+        db.connectIfNeeded();
+    }
+    QString path;
+    ReferenceDatabase db;
+};
+
+Fixture& fixture()
+{
+    static Fixture f;
+    return f;
+}
+
+std::unique_ptr<TableBrowser> rateBrowser(bool filtered = true)
+{
+    auto b = std::make_unique<TableBrowser>(fixture().db);
+    b->setTableName(u"FARE_CURRENCY_RATE"_s);
+    b->setIndexFieldNames(RateOrder);
+    b->setFilter(RateFilter);
+    b->setFiltered(filtered);
+    b->open();
+    return b;
+}
+
+void held(benchmark::State& state, int rows) { state.counters["rows_held"] = rows; }
+
+// Reads the whole filtered result at open and refresh; moves in memory.
+class WholeResultBrowser {
+public:
+    explicit WholeResultBrowser(ReferenceDatabase& db, const QString& sql)
+        : m_db(db), m_select(db.IBDatabase, sql)
+    {
+    }
+    void open()
+    {
+        m_rows.clear();
+        m_select.open(m_db.IBTransaction);
+        while (m_select.next())
+            m_rows.push_back(m_select.row());
+        m_select.close();
+        m_pos = m_rows.empty() ? -1 : 0;
+    }
+    void refresh() { open(); }
+    void last() { m_pos = int(m_rows.size()) - 1; }
+    std::size_t rowCount() const { return m_rows.size(); }
+    int pos() const { return m_pos; }
+
+private:
+    ReferenceDatabase& m_db;
+    Statement m_select;
+    std::vector<std::vector<DbValue>> m_rows;
+    int m_pos = -1;
+};
+
+void BM_Window_Open(benchmark::State& state)
+{
+    auto b = rateBrowser();
+    for (auto _ : state) {
+        b->close();
+        b->open();
+        benchmark::DoNotOptimize(b->currentIndex());
+    }
+    held(state, b->windowRowCount());
+}
+BENCHMARK(BM_Window_Open)->Unit(benchmark::kMillisecond);
+
+// Past the window's end while the select still runs: the following rows of the cursor.
+void BM_Window_NextAcrossBoundaryRunningSelect(benchmark::State& state)
+{
+    auto b = rateBrowser();
+    for (auto _ : state) {
+        state.PauseTiming();
+        b->first();
+        b->moveTo(TableBrowser::WindowSize - 1);
+        state.ResumeTiming();
+        b->next();
+    }
+    held(state, b->windowRowCount());
+}
+// Each iteration sets its window up untimed, so the count is fixed.
+BENCHMARK(BM_Window_NextAcrossBoundaryRunningSelect)->Unit(benchmark::kMillisecond)->Iterations(30);
+
+// Past the window's end after moving backwards: the next-rows statement runs.
+void BM_Window_NextAcrossBoundaryKeyset(benchmark::State& state)
+{
+    auto b = rateBrowser();
+    for (auto _ : state) {
+        state.PauseTiming();
+        b->first();
+        b->moveTo(TableBrowser::WindowSize - 1);
+        b->next();
+        b->moveTo(0);
+        b->prior();
+        b->moveTo(b->windowRowCount() - 1);
+        state.ResumeTiming();
+        b->next();
+    }
+    held(state, b->windowRowCount());
+}
+// Each iteration sets its window up untimed, so the count is fixed.
+BENCHMARK(BM_Window_NextAcrossBoundaryKeyset)->Unit(benchmark::kMillisecond)->Iterations(30);
+
+void BM_Window_PriorAcrossBoundary(benchmark::State& state)
+{
+    auto b = rateBrowser();
+    for (auto _ : state) {
+        state.PauseTiming();
+        b->first();
+        b->moveTo(TableBrowser::WindowSize - 1);
+        b->next();
+        b->moveTo(0);
+        state.ResumeTiming();
+        b->prior();
+    }
+    held(state, b->windowRowCount());
+}
+// Each iteration sets its window up untimed, so the count is fixed.
+BENCHMARK(BM_Window_PriorAcrossBoundary)->Unit(benchmark::kMillisecond)->Iterations(30);
+
+void BM_Window_Last(benchmark::State& state)
+{
+    auto b = rateBrowser();
+    for (auto _ : state) {
+        b->last();
+        benchmark::DoNotOptimize(b->currentIndex());
+    }
+    held(state, b->windowRowCount());
+}
+BENCHMARK(BM_Window_Last)->Unit(benchmark::kMillisecond);
+
+void BM_Window_Refresh(benchmark::State& state)
+{
+    auto b = rateBrowser();
+    b->moveTo(40);
+    for (auto _ : state)
+        b->refresh();
+    held(state, b->windowRowCount());
+}
+BENCHMARK(BM_Window_Refresh)->Unit(benchmark::kMillisecond);
+
+// The whole table in the rate list's order (all three filter texts empty).
+void BM_Window_OpenUnfiltered(benchmark::State& state)
+{
+    auto b = rateBrowser(false);
+    for (auto _ : state) {
+        b->close();
+        b->open();
+    }
+    held(state, b->windowRowCount());
+}
+BENCHMARK(BM_Window_OpenUnfiltered)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void BM_WholeResult_Open(benchmark::State& state)
+{
+    auto probe = rateBrowser();
+    WholeResultBrowser b(fixture().db, probe->statements().select);
+    for (auto _ : state) {
+        b.open();
+        benchmark::DoNotOptimize(b.pos());
+    }
+    held(state, int(b.rowCount()));
+}
+BENCHMARK(BM_WholeResult_Open)->Unit(benchmark::kMillisecond);
+
+void BM_WholeResult_Last(benchmark::State& state)
+{
+    auto probe = rateBrowser();
+    WholeResultBrowser b(fixture().db, probe->statements().select);
+    b.open();
+    for (auto _ : state) {
+        b.last();
+        benchmark::DoNotOptimize(b.pos());
+    }
+    held(state, int(b.rowCount()));
+}
+BENCHMARK(BM_WholeResult_Last)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+BENCHMARK_MAIN();

@@ -4,7 +4,6 @@
 // Beside the windowed browser, in the same run, a browser that reads the whole result
 // at every open and refresh, as the simpler design would.
 #include "refdata/tablebrowser.h"
-
 #include "support/testdatabase.h"
 
 #include <QCryptographicHash>
@@ -12,7 +11,6 @@
 #include <QFile>
 
 #include <benchmark/benchmark.h>
-
 #include <memory>
 
 using namespace refdata;
@@ -47,9 +45,9 @@ QString millionRates()
     QFile::remove(done);
     QDir().mkpath(dir);
     QFile::remove(path);
-    if (std::system(("'" SPRRATE_SOURCE_DIR "/scripts/make-refdb' '" + path.toStdString() +
-                     "' >/dev/null")
-                        .c_str()) != 0)
+    if (std::system(
+            ("'" SPRRATE_SOURCE_DIR "/scripts/make-refdb' '" + path.toStdString() + "' >/dev/null")
+                .c_str()) != 0)
         throw std::runtime_error("make-refdb failed");
     // isql runs the block: its variables would read as parameters through a Statement.
     const char* fill = R"(set term ^ ;
@@ -123,15 +121,17 @@ std::unique_ptr<TableBrowser> rateBrowser(bool filtered = true)
     return b;
 }
 
-void held(benchmark::State& state, int rows) { state.counters["rows_held"] = rows; }
+void held(benchmark::State& state, int rows)
+{
+    state.counters["rows_held"] = rows;
+}
 
 // Reads the whole filtered result at open and refresh; moves in memory.
 class WholeResultBrowser {
 public:
     explicit WholeResultBrowser(ReferenceDatabase& db, const QString& sql)
         : m_db(db), m_select(db.IBDatabase, sql)
-    {
-    }
+    {}
     void open()
     {
         m_rows.clear();

@@ -42,7 +42,10 @@ struct SelectParts {
 
 } // namespace
 
-QString identifier(const QString& name) { return name.trimmed().toUpper(); }
+QString identifier(const QString& name)
+{
+    return name.trimmed().toUpper();
+}
 
 QString indexQuery(const QString& table)
 {
@@ -132,8 +135,7 @@ QString keysetCondition(const std::vector<OrderColumn>& order, bool forward)
 }
 
 QString nullSafeKeysetCondition(const std::vector<OrderColumn>& order, bool forward,
-                                const QSet<QString>& canBeNull,
-                                const QSet<QString>& nullInBoundary)
+                                const QSet<QString>& canBeNull, const QSet<QString>& nullInBoundary)
 {
     const std::size_t n = order.size();
     QStringList groups;
@@ -241,8 +243,8 @@ BrowserStatements build(const TableShape& shape, const QString& filter,
     s.insert = insertSql(shape.table, writtenColumns(shape.columns));
     s.nextRows = parts.withCondition(keysetCondition(s.order, true), parts.order);
     s.priorRows = parts.withCondition(keysetCondition(s.order, false), reversed);
-    s.lastRows = parts.from + (filter.isEmpty() ? QString() : u"\nwhere "_s + filter) + u'\n' +
-                 reversed;
+    s.lastRows =
+        parts.from + (filter.isEmpty() ? QString() : u"\nwhere "_s + filter) + u'\n' + reversed;
     s.fromClause = parts.from;
     s.filter = filter;
     s.orderClause = parts.order;

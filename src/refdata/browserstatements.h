@@ -38,18 +38,18 @@ struct BrowserStatements {
     QString orderList;
     std::vector<OrderColumn> order;
     QString select;
-    QString reread;   // one row by key
-    QString lock;     // sets the first key column to itself
-    QString update;   // every old value non-null
+    QString reread; // one row by key
+    QString lock;   // sets the first key column to itself
+    QString update; // every old value non-null
     QString deleteRow;
-    QString insert;   // every written column
-    QString nextRows; // rows after a boundary row, in order
+    QString insert;    // every written column
+    QString nextRows;  // rows after a boundary row, in order
     QString priorRows; // rows before a boundary row, in reversed order
     QString lastRows;
     // The pieces the keyset statements are made of.
-    QString fromClause;   // "select * from T"
-    QString filter;       // the condition in force, empty when none
-    QString orderClause;  // "order by ..."
+    QString fromClause;  // "select * from T"
+    QString filter;      // the condition in force, empty when none
+    QString orderClause; // "order by ..."
     QString reversedClause;
 };
 

@@ -18,7 +18,10 @@ QString trimTrailingBlanks(QString s)
     return s;
 }
 
-bool isTextKind(ColumnKind k) { return k == ColumnKind::Text || k == ColumnKind::TextBlob; }
+bool isTextKind(ColumnKind k)
+{
+    return k == ColumnKind::Text || k == ColumnKind::TextBlob;
+}
 
 bool isIntegerKind(ColumnKind k)
 {
@@ -53,10 +56,12 @@ const QStringList TableBrowser::CatalogueTransactionParameters = {
 
 TableBrowser::TableBrowser(ReferenceDatabase& db, QObject* parent)
     : QObject(parent), m_db(db), m_write(db.IBDatabase, WriteTransactionParameters)
-{
-}
+{}
 
-TableBrowser::~TableBrowser() { close(); }
+TableBrowser::~TableBrowser()
+{
+    close();
+}
 
 // ---------------------------------------------------------------------------------------
 // Settings
@@ -723,7 +728,8 @@ void TableBrowser::post()
         bindRow(*m_change, browsersql::writtenColumns(m_shape.columns), m_buffer);
         for (std::size_t i = 0; i < m_fields.size(); ++i) {
             const ColumnKind k = m_fields[i].kind;
-            if (k == ColumnKind::Blob || k == ColumnKind::TextBlob || nullOld.contains(m_fields[i].name))
+            if (k == ColumnKind::Blob || k == ColumnKind::TextBlob ||
+                nullOld.contains(m_fields[i].name))
                 continue;
             m_change->setParam(u"OLD_"_s + m_fields[i].name, m_old[i]);
         }
@@ -791,7 +797,8 @@ void TableBrowser::deleteRow()
     m_change->clearParams();
     for (std::size_t i = 0; i < m_fields.size(); ++i) {
         const ColumnKind k = m_fields[i].kind;
-        if (k == ColumnKind::Blob || k == ColumnKind::TextBlob || nullOld.contains(m_fields[i].name))
+        if (k == ColumnKind::Blob || k == ColumnKind::TextBlob ||
+            nullOld.contains(m_fields[i].name))
             continue;
         m_change->setParam(u"OLD_"_s + m_fields[i].name, current[i]);
     }
@@ -838,7 +845,8 @@ const Column& TableBrowser::field(const QString& name, int* index) const
 {
     const int i = fieldIndex(name);
     if (i < 0)
-        throw BrowserError(BrowserError::Kind::UnknownField, u"Field \"%1\" not found."_s.arg(name));
+        throw BrowserError(BrowserError::Kind::UnknownField,
+                           u"Field \"%1\" not found."_s.arg(name));
     *index = i;
     return m_fields[std::size_t(i)];
 }
@@ -895,13 +903,11 @@ double TableBrowser::number(const QString& name) const
             return 0;
         if (const auto parsed = numbers::parseDecimal(*s))
             return *parsed;
-        throw BrowserError(BrowserError::Kind::BadValue,
-                           u"'%1' is not a valid number."_s.arg(*s));
+        throw BrowserError(BrowserError::Kind::BadValue, u"'%1' is not a valid number."_s.arg(*s));
     }
     if (refdata::isNull(v))
         return 0;
-    throw BrowserError(BrowserError::Kind::BadValue,
-                       u"Field \"%1\" is not a number."_s.arg(name));
+    throw BrowserError(BrowserError::Kind::BadValue, u"Field \"%1\" is not a number."_s.arg(name));
 }
 
 QDateTime TableBrowser::dateTime(const QString& name) const

@@ -3,13 +3,11 @@
 // protocol with its row lock and its messages, and the grid model.
 #include "refdata/browsermodel.h"
 #include "refdata/tablebrowser.h"
-
 #include "support/qstringprint.h"
 #include "support/testdatabase.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-
 #include <memory>
 
 using namespace refdata;
@@ -83,9 +81,8 @@ protected:
     void SetUp() override
     {
         ref.setLocation(s_db->path(), u"sysdba"_s, u"lanternix"_s);
-        for (const char16_t* table :
-             {u"APPLIED_TAXES", u"FARE_CURRENCY_RATE", u"FARE_CURRENCY", u"VALIDATING_CARRIER",
-              u"PAIRS"})
+        for (const char16_t* table : {u"APPLIED_TAXES", u"FARE_CURRENCY_RATE", u"FARE_CURRENCY",
+                                      u"VALIDATING_CARRIER", u"PAIRS"})
             other.exec(u"delete from "_s + QString::fromUtf16(table));
         other.exec(u"insert into FARE_CURRENCY values ('RUB', 'ROUBLE', 'CEIL(VALUE)', "
                    u"'CEIL(VALUE)')"_s);
@@ -142,8 +139,7 @@ protected:
 
 std::unique_ptr<TestDatabase> BrowserTest::s_db;
 
-template <typename F>
-BrowserError browserError(F&& f)
+template <typename F> BrowserError browserError(F&& f)
 {
     try {
         f();
@@ -197,8 +193,7 @@ TEST_F(BrowserTest, KeyIndexesAndColumnsComeFromTheCatalogue)
     b.edit();
     b.setText(u"A"_s, u"Y"_s);
     b.post();
-    EXPECT_EQ(other.column(u"select count(*) from PAIRS where A = 'Y'"_s),
-              std::vector<qint64>{1});
+    EXPECT_EQ(other.column(u"select count(*) from PAIRS where A = 'Y'"_s), std::vector<qint64>{1});
 }
 
 // ---------------------------------------------------------------------------------------
@@ -384,8 +379,9 @@ TEST_F(BrowserTest, OrderOrFilterChangeKeepsTheRowTheResultStillHolds)
     b->setFilter(u"COUNTRY_CODE = 'KZ'"_s);
     EXPECT_EQ(b->currentIndex(), 0);
     EXPECT_EQ(currentId(*b),
-              other.column(u"select first 1 TAXID from APPLIED_TAXES where COUNTRY_CODE = 'KZ' "
-                           u"order by TAX_CODE desc, TAXID"_s)
+              other
+                  .column(u"select first 1 TAXID from APPLIED_TAXES where COUNTRY_CODE = 'KZ' "
+                          u"order by TAX_CODE desc, TAXID"_s)
                   .front());
 }
 
@@ -480,7 +476,8 @@ TEST_P(BrowserTriggerKey, InsertWithNullKeyIsNumberedAndNotCurrent)
     b.post();
     EXPECT_EQ(b.state(), TableBrowser::State::Browsing);
 
-    const auto keys = other.column(u"select %1 from %2 where %1 not in (1001, 1002)"_s.arg(key, table));
+    const auto keys =
+        other.column(u"select %1 from %2 where %1 not in (1001, 1002)"_s.arg(key, table));
     ASSERT_EQ(keys.size(), 1u) << "the trigger numbered the new row";
     EXPECT_NE(qint64(b.number(key)), keys[0]) << "the new row is not the current row";
     EXPECT_NE(qint64(b.number(key)), before) << "the cursor moved to the next row";
@@ -501,7 +498,8 @@ TEST_P(BrowserTriggerKey, InsertWithNullKeyIsNumberedAndNotCurrent)
 
 const TriggerKeyCase triggerKeyCases[] = {
     {"Taxes", u"APPLIED_TAXES", u"TAXID", u"TAX_CODE"},
-    {"Rates", u"FARE_CURRENCY_RATE", u"RATE_IDENTIFICATOR", u"RATE_VALID_TO desc, RATE_VALID_FROM desc"},
+    {"Rates", u"FARE_CURRENCY_RATE", u"RATE_IDENTIFICATOR",
+     u"RATE_VALID_TO desc, RATE_VALID_FROM desc"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Browser, BrowserTriggerKey, testing::ValuesIn(triggerKeyCases),
@@ -570,6 +568,17 @@ TEST_F(BrowserTest, EditOrDeleteOfARowTheOtherUserIsEditingFailsAtOnce)
     b->edit();
     EXPECT_EQ(b->state(), TableBrowser::State::Editing);
     b->cancel();
+}
+
+TEST_F(BrowserTest, WriteTransactionIsASnapshotFirebirdAccepts)
+{
+    // "rec_version" without "read_committed" is refused by Firebird 3; the browser's own
+    // transaction is the snapshot ("concurrency") that never waits.
+    Transaction recVersionAlone(other.connection(), {u"write"_s, u"nowait"_s, u"rec_version"_s});
+    EXPECT_THROW(recVersionAlone.start(), DbError);
+    Transaction browsers(other.connection(), TableBrowser::WriteTransactionParameters);
+    EXPECT_NO_THROW(browsers.start());
+    EXPECT_TRUE(TableBrowser::WriteTransactionParameters.contains(u"nowait"_s));
 }
 
 TEST_F(BrowserTest, RowStaysLockedFromEditToPost)
@@ -641,7 +650,7 @@ TEST_F(BrowserTest, FailedPostKeepsTheStateForTheCallerToCancel)
     TableBrowser currencies(ref);
     currencies.setTableName(u"FARE_CURRENCY"_s);
     currencies.open();
-    currencies.edit(); // RUB
+    currencies.edit();                                // RUB
     currencies.setText(u"CURRENCY_CODE"_s, u"USD"_s); // a duplicate key
     EXPECT_THROW(currencies.post(), DbError);
     EXPECT_EQ(currencies.state(), TableBrowser::State::Editing);

@@ -1,7 +1,6 @@
 // The texts a table browser generates, compared whole for single- and multi-column keys,
 // ascending and descending orders, with and without a filter.
 #include "refdata/browserstatements.h"
-
 #include "support/qstringprint.h"
 
 #include <gtest/gtest.h>
@@ -63,7 +62,8 @@ TableShape currencies()
     return {u"FARE_CURRENCY"_s,
             {u"CURRENCY_CODE"_s},
             {{u"RDB$PRIMARY1"_s, {u"CURRENCY_CODE"_s}, true, false, true}},
-            {col(u"CURRENCY_CODE", ColumnKind::Text, 3), col(u"CURRENCY_NAME", ColumnKind::Text, 49),
+            {col(u"CURRENCY_CODE", ColumnKind::Text, 3),
+             col(u"CURRENCY_NAME", ColumnKind::Text, 49),
              col(u"CURRENCY_FARE_RULE", ColumnKind::Text, 49),
              col(u"CURRENCY_TAX_RULE", ColumnKind::Text, 49)}};
 }
@@ -276,8 +276,9 @@ TEST(BrowserOrder, ReversalAndKeysetFollowTheDirections)
 TEST(BrowserStatements, NullOldValuesAreMatchedWithIsNull)
 {
     const TableShape s = pairs();
-    EXPECT_EQ(updateSql(s.table, s.columns, {u"C"_s}),
-              u"update PAIRS\nset A=:A, B=:B, C=:C, D=:D\nwhere A=:OLD_A and B=:OLD_B and C IS NULL"_s);
+    EXPECT_EQ(
+        updateSql(s.table, s.columns, {u"C"_s}),
+        u"update PAIRS\nset A=:A, B=:B, C=:C, D=:D\nwhere A=:OLD_A and B=:OLD_B and C IS NULL"_s);
     EXPECT_EQ(deleteSql(s.table, s.columns, {u"B"_s, u"C"_s}),
               u"delete from PAIRS\nwhere A=:OLD_A and B IS NULL and C IS NULL"_s);
     EXPECT_EQ(insertSql(s.table, {u"A"_s, u"C"_s}), u"insert into PAIRS (A,C)\nvalues (:A,:C)"_s);
@@ -307,16 +308,21 @@ struct NullSafeCase {
 };
 
 const NullSafeCase nullSafeCases[] = {
-    {u"VT DESC, VF DESC,ID", true, {},
+    {u"VT DESC, VF DESC,ID",
+     true,
+     {},
      u"(( VT = :VT AND VF = :VF AND ID > :ID) OR ( VT = :VT AND (VF < :VF OR VF IS NULL)) OR "
      u"( (VT < :VT OR VT IS NULL)))"},
-    {u"VT DESC, VF DESC,ID", true, {u"VF"},
+    {u"VT DESC, VF DESC,ID",
+     true,
+     {u"VF"},
      u"(( VT = :VT AND VF IS NULL AND ID > :ID) OR ( (VT < :VT OR VT IS NULL)))"},
-    {u"VT DESC, VF DESC,ID", false, {u"VT"},
+    {u"VT DESC, VF DESC,ID",
+     false,
+     {u"VT"},
      u"(( VT IS NULL AND VF = :VF AND ID < :ID) OR ( VT IS NULL AND VF > :VF) OR "
      u"( VT IS NOT NULL))"},
-    {u"VT,ID", false, {},
-     u"(( VT = :VT AND ID < :ID) OR ( (VT < :VT OR VT IS NULL)))"},
+    {u"VT,ID", false, {}, u"(( VT = :VT AND ID < :ID) OR ( (VT < :VT OR VT IS NULL)))"},
     {u"VT", true, {u"VT"}, u"( VT IS NOT NULL)"},
     {u"VT", false, {u"VT"}, u""}, // nothing sorts before null
 };

@@ -86,27 +86,48 @@ bool isSpace(char16_t c)
 
 // Letters and digits stand for themselves in PCRE2 everywhere; everything else is
 // written as a code so that it can never be read as syntax.
+void appendLiteral(QString& out, char16_t c)
+{
+    if (isAsciiAlnum(c)) {
+        out += QChar(c);
+        return;
+    }
+    static constexpr char16_t Hex[] = u"0123456789abcdef";
+    out += u"\\x{";
+    bool started = false;
+    for (int shift = 12; shift >= 0; shift -= 4) {
+        const int digit = (c >> shift) & 0xF;
+        if (digit != 0 || started || shift == 0) {
+            out += QChar(Hex[digit]);
+            started = true;
+        }
+    }
+    out += u'}';
+}
+
 QString literalText(char16_t c)
 {
-    if (isAsciiAlnum(c))
-        return QString(QChar(c));
-    return u"\\x{"_s + QString::number(uint(c), 16) + u'}';
+    QString out;
+    appendLiteral(out, c);
+    return out;
 }
 
 QString classText(RangeSet set, bool negated)
 {
     std::sort(set.begin(), set.end());
-    QString out = negated ? u"[^"_s : u"["_s;
+    QString out;
+    out.reserve(qsizetype(8 + 16 * set.size()));
+    out += negated ? u"[^" : u"[";
     for (std::size_t i = 0; i < set.size();) {
         char16_t lo = set[i].first;
         char16_t hi = set[i].second;
         for (++i; i < set.size() && set[i].first <= hi + 1; ++i)
             hi = std::max(hi, set[i].second);
-        out += literalText(lo);
+        appendLiteral(out, lo);
         if (hi != lo) {
             if (hi > lo + 1)
                 out += u'-';
-            out += literalText(hi);
+            appendLiteral(out, hi);
         }
     }
     out += u']';
@@ -421,20 +442,25 @@ private:
             fail(u"\"\\\" at the end of the pattern"_s, at);
         const char16_t c = peek();
         ++m_pos;
+        static const QString digit = classText(DigitSet, false);
+        static const QString nonDigit = classText(DigitSet, true);
+        static const QString space = classText(SpaceSet, false);
+        static const QString nonSpace = classText(SpaceSet, true);
         static const QString word = classText(WordSet, false);
+        static const QString nonWord = classText(WordSet, true);
         switch (c) {
         case u'd':
-            return {classText(DigitSet, false)};
+            return {digit};
         case u'D':
-            return {classText(DigitSet, true)};
+            return {nonDigit};
         case u's':
-            return {classText(SpaceSet, false)};
+            return {space};
         case u'S':
-            return {classText(SpaceSet, true)};
+            return {nonSpace};
         case u'w':
             return {word};
         case u'W':
-            return {classText(WordSet, true)};
+            return {nonWord};
         case u'b':
             return {u"(?:(?<="_s + word + u")(?!"_s + word + u")|(?<!"_s + word + u")(?="_s + word +
                         u"))"_s,

@@ -1,0 +1,231 @@
+#include "refdata/ui/rate.h"
+
+#include "app/settings.h"
+#include "refdata/ui/messages.h"
+
+#include <QDateEdit>
+#include <QEvent>
+#include <QFrame>
+#include <QLabel>
+#include <QPainter>
+#include <QPushButton>
+
+using namespace Qt::Literals::StringLiterals;
+using namespace refdata::ui;
+
+const QString TformRate::RateOrder = u"RATE_VALID_TO desc, RATE_VALID_FROM desc"_s;
+const QString TformRate::DateOrderMessage = u"Rate Valid FROM > Rate Valid TO Date !!!"_s;
+const QString TformRate::DeleteQuestion = u"Do you wish to Delete rate value ?"_s;
+
+namespace {
+
+// A typed text as an SQL string literal's content: every single quote doubled, so the
+// condition matches the text literally whatever it holds.
+QString quoted(const QString& text)
+{
+    QString out = text;
+    out.replace(u'\'', u"''"_s);
+    return out;
+}
+
+// The filter button's picture: a funnel.
+QIcon funnelIcon()
+{
+    QPixmap pixmap(16, 16);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(QColor(0, 0, 0), 1));
+    p.setBrush(QColor(64, 96, 176));
+    p.drawPolygon(QPolygonF({QPointF(1.5, 2.5), QPointF(14.5, 2.5), QPointF(9.5, 8.5),
+                             QPointF(9.5, 14), QPointF(6.5, 12.5), QPointF(6.5, 8.5)}));
+    p.end();
+    return QIcon(pixmap);
+}
+
+QLineEdit* filterField(QWidget* strip, const QString& name, const QString& label, int x,
+                       int labelWidth)
+{
+    auto* l = new QLabel(label, strip);
+    l->setGeometry(x, 7, labelWidth, 15);
+    QLineEdit* e = makeTextField(strip, name, name == u"eCarrier" ? 2 : 3, true);
+    e->setGeometry(x + labelWidth + 2, 4, name == u"eCarrier" ? 30 : 38, 21);
+    l->setBuddy(e);
+    return e;
+}
+
+} // namespace
+
+TformRate::TformRate(const QString& iniPath, refdata::ReferenceDatabase& db, QWidget* parent)
+    : ListWindow(iniPath, db, u"FARE_CURRENCY_RATE"_s, u"formRate"_s, u"Currency Rate"_s,
+                 QSize(426, 288), QPoint(264, 206), app::section::RateWindow, parent),
+      gbtRates(browser())
+{
+    QFrame* frame = makeFrame(QRect(4, 4, 418, 246));
+    DBNavigator3 = makeNavigator(frame, u"DBNavigator3"_s, QRect(5, 6, 125, 25));
+
+    auto* strip = new QFrame(frame);
+    strip->setFrameShape(QFrame::StyledPanel);
+    strip->setFrameShadow(QFrame::Sunken);
+    strip->setGeometry(136, 2, 277, 33);
+    eCurrencyFrom = filterField(strip, u"eCurrencyFrom"_s, u"From"_s, 6, 30);
+    eCurrencyTo = filterField(strip, u"eCurrencyTo"_s, u"To"_s, 82, 18);
+    eCarrier = filterField(strip, u"eCarrier"_s, u"Carrier"_s, 146, 42);
+    eCurrencyFrom->setText(u"USD"_s);
+    eCurrencyTo->setText(u"RUB"_s);
+    eCarrier->setText(u"SU"_s);
+    buttonFilter = new QPushButton(strip);
+    buttonFilter->setObjectName(u"buttonFilter"_s);
+    buttonFilter->setIcon(funnelIcon());
+    buttonFilter->setToolTip(u"Apply filter"_s);
+    buttonFilter->setGeometry(246, 4, 25, 23);
+    buttonFilter->setDefault(true);
+
+    RateGrid = makeGrid(frame, u"RateGrid"_s,
+                        {{u"RATE_VALID_FROM"_s, u"Valid From"_s, 70},
+                         {u"RATE_VALID_TO"_s, u"Valid To"_s, 70},
+                         {u"CARRIER_CODE"_s, u"Carr"_s, 30},
+                         {u"CURRENCY_FROM"_s, u"FROM"_s, 40},
+                         {u"CURRENCY_TO"_s, u"TO"_s, 40},
+                         {u"RATE_AMOUNT"_s, u"RATE"_s, 100}},
+                        QRect(5, 38, 408, 203));
+    RateGrid->browserModel().setNumberMask(u"RATE_AMOUNT"_s, u"0.0000"_s);
+
+    bNew = makeButton(u"bNew"_s, u"New"_s, QRect(4, 257, 75, 25));
+    bEdir = makeButton(u"bEdir"_s, u"Edit"_s, QRect(85, 257, 75, 25));
+    bDelete = makeButton(u"bDelete"_s, u"Delete"_s, QRect(166, 257, 75, 25));
+    bClose = makeCloseButton(u"bClose"_s, QRect(347, 257, 75, 25));
+    chainTabOrder({eCurrencyFrom, eCurrencyTo, eCarrier, buttonFilter, RateGrid, bNew, bEdir,
+                   bDelete, bClose});
+
+    formNewRate = new TformNewRate(this);
+
+    connect(buttonFilter, &QPushButton::clicked, this, &TformRate::buttonFilterClick);
+    connect(bNew, &QPushButton::clicked, this, &TformRate::bNewClick);
+    connect(bEdir, &QPushButton::clicked, this, &TformRate::bEdirClick);
+    connect(bDelete, &QPushButton::clicked, this, &TformRate::bDeleteClick);
+    connect(RateGrid, &BrowserGrid::gridDblClick, this, &TformRate::RateGridDblClick);
+    FormCreate();
+}
+
+void TformRate::FormCreate()
+{
+    ListWindow::FormCreate();
+    const app::RateFilter filter = app::readRateFilter(iniPath());
+    eCurrencyFrom->setText(filter.from);
+    eCurrencyTo->setText(filter.to);
+    eCarrier->setText(filter.carrier);
+}
+
+void TformRate::FormClose()
+{
+    app::writeRateWindow(iniPath(), pos(),
+                         {eCurrencyFrom->text(), eCurrencyTo->text(), eCarrier->text()});
+}
+
+void TformRate::changeEvent(QEvent* event)
+{
+    ListWindow::changeEvent(event);
+    // FormActivate: the list becoming the program's active window, its opening included.
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        buttonFilterClick();
+}
+
+void TformRate::buttonFilterClick()
+{
+    try {
+        gbtRates.setFiltered(false);
+        if (gbtRates.isOpen())
+            gbtRates.setIndexFieldNames(RateOrder);
+        QString filter;
+        const QString from = eCurrencyFrom->text();
+        const QString to = eCurrencyTo->text();
+        const QString carrier = eCarrier->text();
+        if (!from.isEmpty())
+            filter = u" CURRENCY_FROM='"_s + quoted(from) + u"'"_s;
+        if (!to.isEmpty()) {
+            if (filter.isEmpty())
+                filter = u"CURRENCY_TO='"_s + quoted(to) + u"' "_s;
+            else
+                filter += u" and CURRENCY_TO='"_s + quoted(to) + u"'"_s;
+        }
+        if (!carrier.isEmpty()) {
+            if (filter.isEmpty())
+                filter = u"CARRIER_CODE='"_s + quoted(carrier) + u"'"_s;
+            else
+                filter += u" and CARRIER_CODE='"_s + quoted(carrier) + u"'"_s;
+        }
+        gbtRates.setFilter(filter);
+        gbtRates.setFiltered(true);
+    } catch (const std::exception&) {
+        // A filter that cannot be applied leaves the list as it is, without a message.
+    }
+}
+
+void TformRate::fillDialog(EditMode mode)
+{
+    TformNewRate& d = *formNewRate;
+    d.eCarrier->setText(gbtRates.text(u"CARRIER_CODE"_s));
+    d.eFromCurrency->setText(gbtRates.text(u"CURRENCY_FROM"_s));
+    d.eToCurrency->setText(gbtRates.text(u"CURRENCY_TO"_s));
+    d.eRateValue->setValue(gbtRates.number(u"RATE_AMOUNT"_s));
+    const QDate today = QDate::currentDate();
+    QDate from = today;
+    QDate to = today;
+    if (mode == EditMode::Edit) {
+        // On an empty list the pickers show today.
+        if (const QDateTime v = gbtRates.dateTime(u"RATE_VALID_FROM"_s); v.isValid())
+            from = v.date();
+        if (const QDateTime v = gbtRates.dateTime(u"RATE_VALID_TO"_s); v.isValid())
+            to = v.date();
+    }
+    d.dtpValidFrom->setDate(from);
+    d.dtpValidTo->setDate(to);
+}
+
+QString TformRate::refusal() const
+{
+    return formNewRate->dtpValidTo->date() < formNewRate->dtpValidFrom->date() ? DateOrderMessage
+                                                                               : QString();
+}
+
+void TformRate::writeRow()
+{
+    const TformNewRate& d = *formNewRate;
+    gbtRates.setText(u"CARRIER_CODE"_s, d.eCarrier->text());
+    gbtRates.setDateTime(u"RATE_VALID_FROM"_s, QDateTime(d.dtpValidFrom->date(), QTime(0, 0)));
+    gbtRates.setDateTime(u"RATE_VALID_TO"_s, QDateTime(d.dtpValidTo->date(), QTime(0, 0)));
+    gbtRates.setText(u"CURRENCY_FROM"_s, d.eFromCurrency->text());
+    gbtRates.setText(u"CURRENCY_TO"_s, d.eToCurrency->text());
+    gbtRates.setNumber(u"RATE_AMOUNT"_s, d.eRateValue->value());
+}
+
+void TformRate::afterPost(EditMode mode)
+{
+    if (mode == EditMode::New)
+        gbtRates.first();
+}
+
+void TformRate::bNewClick()
+{
+    runReported(this, [this] { runEdit(EditMode::New); });
+}
+
+void TformRate::bEdirClick()
+{
+    runReported(this, [this] { runEdit(EditMode::Edit); });
+}
+
+void TformRate::RateGridDblClick() { bEdirClick(); }
+
+void TformRate::bDeleteClick()
+{
+    if (!askOkCancel(this, u"Currency Rate"_s, DeleteQuestion, QMessageBox::Information,
+                     QMessageBox::Cancel))
+        return;
+    try {
+        gbtRates.deleteRow();
+    } catch (const std::exception& e) {
+        reportCanceled(e);
+    }
+}

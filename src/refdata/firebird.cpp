@@ -356,29 +356,25 @@ void Transaction::start()
 {
     if (m_transaction)
         return;
+    static const std::pair<QStringView, unsigned char> names[] = {
+        {u"write", isc_tpb_write},
+        {u"read", isc_tpb_read},
+        {u"nowait", isc_tpb_nowait},
+        {u"wait", isc_tpb_wait},
+        {u"rec_version", isc_tpb_rec_version},
+        {u"no_rec_version", isc_tpb_no_rec_version},
+        {u"read_committed", isc_tpb_read_committed},
+        {u"concurrency", isc_tpb_concurrency},
+        {u"consistency", isc_tpb_consistency},
+    };
     std::vector<unsigned char> tpb{isc_tpb_version3};
     for (const QString& p : m_parameters) {
         const QString name = p.trimmed().toLower();
-        if (name == u"write")
-            tpb.push_back(isc_tpb_write);
-        else if (name == u"read")
-            tpb.push_back(isc_tpb_read);
-        else if (name == u"nowait")
-            tpb.push_back(isc_tpb_nowait);
-        else if (name == u"wait")
-            tpb.push_back(isc_tpb_wait);
-        else if (name == u"rec_version")
-            tpb.push_back(isc_tpb_rec_version);
-        else if (name == u"no_rec_version")
-            tpb.push_back(isc_tpb_no_rec_version);
-        else if (name == u"read_committed")
-            tpb.push_back(isc_tpb_read_committed);
-        else if (name == u"concurrency")
-            tpb.push_back(isc_tpb_concurrency);
-        else if (name == u"consistency")
-            tpb.push_back(isc_tpb_consistency);
-        else
+        const auto* known = std::find_if(std::begin(names), std::end(names),
+                                         [&](const auto& n) { return n.first == name; });
+        if (known == std::end(names))
             throw DbError(u"Unknown transaction parameter \"%1\"."_s.arg(p));
+        tpb.push_back(known->second);
     }
     Status st;
     Firebird::ITransaction* t = m_connection.attachment()->startTransaction(
@@ -819,17 +815,26 @@ const DbValue& Statement::value(const QString& column) const
     return m_row[std::size_t(i)];
 }
 
-QString Statement::text(const QString& column) const
+QString textOf(const DbValue& v)
 {
-    const DbValue& v = value(column);
     if (const auto* s = std::get_if<QString>(&v))
         return *s;
     if (const auto* d = std::get_if<double>(&v))
         return numbers::formatGeneral(*d);
     if (const auto* n = std::get_if<qint64>(&v))
         return QString::number(*n);
+    if (const auto* date = std::get_if<QDate>(&v))
+        return date->toString(Qt::ISODate);
+    if (const auto* time = std::get_if<QTime>(&v))
+        return time->toString(Qt::ISODateWithMs);
+    if (const auto* dt = std::get_if<QDateTime>(&v))
+        return dt->toString(u"yyyy-MM-dd HH:mm:ss.zzz"_s);
+    if (const auto* b = std::get_if<bool>(&v))
+        return *b ? u"true"_s : u"false"_s;
     return {};
 }
+
+QString Statement::text(const QString& column) const { return textOf(value(column)); }
 
 double Statement::number(const QString& column) const
 {

@@ -39,6 +39,10 @@ using DbValue = std::variant<std::monostate, QString, double, qint64, QDate, QTi
 
 inline bool isNull(const DbValue& v) { return std::holds_alternative<std::monostate>(v); }
 
+// A value as text: numbers in their shortest form, dates and times in ISO form, null
+// as the empty text.
+QString textOf(const DbValue& v);
+
 enum class ColumnKind {
     Text,
     SmallInt,

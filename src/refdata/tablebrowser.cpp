@@ -869,25 +869,7 @@ DbValue TableBrowser::value(const QString& name) const
     return m_rows[std::size_t(m_pos)][std::size_t(i)];
 }
 
-QString TableBrowser::text(const QString& name) const
-{
-    const DbValue v = value(name);
-    if (const auto* s = std::get_if<QString>(&v))
-        return *s;
-    if (const auto* d = std::get_if<double>(&v))
-        return numbers::formatGeneral(*d);
-    if (const auto* n = std::get_if<qint64>(&v))
-        return QString::number(*n);
-    if (const auto* date = std::get_if<QDate>(&v))
-        return date->toString(Qt::ISODate);
-    if (const auto* time = std::get_if<QTime>(&v))
-        return time->toString(Qt::ISODateWithMs);
-    if (const auto* dt = std::get_if<QDateTime>(&v))
-        return dt->toString(u"yyyy-MM-dd HH:mm:ss.zzz"_s);
-    if (const auto* b = std::get_if<bool>(&v))
-        return *b ? u"true"_s : u"false"_s;
-    return {};
-}
+QString TableBrowser::text(const QString& name) const { return textOf(value(name)); }
 
 double TableBrowser::number(const QString& name) const
 {

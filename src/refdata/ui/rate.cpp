@@ -123,12 +123,25 @@ void TformRate::FormClose()
                          {eCurrencyFrom->text(), eCurrencyTo->text(), eCarrier->text()});
 }
 
+// FormActivate: the filter is applied whenever the list becomes the program's active
+// window, its opening included. The opening applies it when the window shows, as not every
+// window system activates it (a display without a window manager, the offscreen one); the
+// activation that follows the showing does not apply it a second time.
+void TformRate::showEvent(QShowEvent* event)
+{
+    ListWindow::showEvent(event);
+    m_appliedOnShow = true;
+    buttonFilterClick();
+}
+
 void TformRate::changeEvent(QEvent* event)
 {
     ListWindow::changeEvent(event);
-    // FormActivate: the list becoming the program's active window, its opening included.
-    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+    if (event->type() != QEvent::ActivationChange)
+        return;
+    if (isActiveWindow() && !m_appliedOnShow)
         buttonFilterClick();
+    m_appliedOnShow = false;
 }
 
 void TformRate::buttonFilterClick()

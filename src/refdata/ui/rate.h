@@ -37,6 +37,7 @@ public:
     void RateGridDblClick();
 
 protected:
+    void showEvent(QShowEvent* event) override;
     void changeEvent(QEvent* event) override;
     refdata::ui::EditDialog& editDialog() override { return *formNewRate; }
     void fillDialog(EditMode mode) override;
@@ -45,4 +46,7 @@ protected:
     void afterPost(EditMode mode) override;
     void FormCreate();
     void FormClose() override;
+
+private:
+    bool m_appliedOnShow = false;
 };

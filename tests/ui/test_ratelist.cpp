@@ -1,0 +1,329 @@
+// The rate list on the sample database: the filter applied on opening and by Enter (a
+// quote in a text included), the filter and position remembered, New with its date check
+// and four-decimal rate, Edit, and Delete with its question.
+#include "refdata/ui/rate.h"
+
+#include "app/settings.h"
+
+#include "listtestsupport.h"
+
+#include <QDateEdit>
+#include <QLineEdit>
+#include <QPushButton>
+
+using namespace Qt::Literals::StringLiterals;
+using namespace listtest;
+using refdata::ui::ListWindow;
+
+namespace {
+
+// The grid's rows as "FROM TO CARRIER RATE" in the grid's order.
+QStringList shownRates(TformRate& w)
+{
+    QStringList out;
+    auto* m = w.RateGrid->model();
+    for (int r = 0; r < m->rowCount(); ++r) {
+        QStringList cells;
+        for (const char16_t* f : {u"CURRENCY_FROM", u"CURRENCY_TO", u"CARRIER_CODE", u"RATE_AMOUNT"})
+            cells.append(m->index(r, w.RateGrid->columnOf(QString::fromUtf16(f))).data().toString());
+        out.append(cells.join(u' '));
+    }
+    return out;
+}
+
+const QString countRates = u"select count(*) from FARE_CURRENCY_RATE"_s;
+
+} // namespace
+
+class TestRateList : public QObject {
+    Q_OBJECT
+private Q_SLOTS:
+    void filter_data();
+    void filter();
+    void filterAndPositionRemembered();
+    void dateCheck_data();
+    void dateCheck();
+    void newOnEmptyList();
+    void editChangesTheRow();
+    void deleteRate_data();
+    void deleteRate();
+};
+
+void TestRateList::filter_data()
+{
+    QTest::addColumn<QString>("from");
+    QTest::addColumn<QString>("to");
+    QTest::addColumn<QString>("carrier");
+    QTest::addColumn<QString>("condition");
+    QTest::addColumn<QStringList>("rows"); // empty with count set: only the count checked
+    QTest::addColumn<int>("count");
+
+    QTest::newRow("initial texts, latest validity first")
+        << u"USD"_s << u"RUB"_s << u"SU"_s
+        << u" CURRENCY_FROM='USD' and CURRENCY_TO='RUB' and CARRIER_CODE='SU'"_s
+        << QStringList{u"USD RUB SU 92.5000"_s, u"USD RUB SU 93.2500"_s, u"USD RUB SU 89.9000"_s}
+        << 3;
+    QTest::newRow("all empty: every rate") << QString() << QString() << QString() << QString()
+                                           << QStringList() << 14;
+    QTest::newRow("To alone ends in a blank")
+        << QString() << u"RUB"_s << QString() << u"CURRENCY_TO='RUB' "_s << QStringList() << 12;
+    QTest::newRow("Carrier alone") << QString() << QString() << u"LH"_s << u"CARRIER_CODE='LH'"_s
+                                   << QStringList{u"EUR RUB LH 100.3500"_s, u"USD RUB LH 92.8000"_s}
+                                   << 2;
+    QTest::newRow("From and Carrier")
+        << u"EUR"_s << QString() << u"SU"_s << u" CURRENCY_FROM='EUR' and CARRIER_CODE='SU'"_s
+        // Equal validity: the key decides.
+        << QStringList{u"EUR RUB SU 100.1500"_s, u"EUR USD SU 1.0827"_s, u"EUR RUB SU 97.4000"_s}
+        << 3;
+    QTest::newRow("a quote matches literally")
+        << u"U'S"_s << u"'"_s << QString()
+        << u" CURRENCY_FROM='U''S' and CURRENCY_TO=''''"_s << QStringList() << 0;
+    QTest::newRow("a quote that would end the literal")
+        << QString() << QString() << u"'"_s << u"CARRIER_CODE=''''"_s << QStringList() << 0;
+}
+
+// The list opens with the remembered texts applied; new texts and Enter filter again.
+void TestRateList::filter()
+{
+    QFETCH(QString, from);
+    QFETCH(QString, to);
+    QFETCH(QString, carrier);
+    QFETCH(QString, condition);
+    QFETCH(QStringList, rows);
+    QFETCH(int, count);
+
+    SampleCopy data;
+    TformRate w(data.iniPath(), data.db);
+    ModalDriver driver;
+    QStringList opened, filtered;
+    QString shownFilter;
+    bool shownFiltered = false;
+    driver.expect<TformRate>([&](TformRate* shown) {
+        opened = shownRates(*shown);
+        shown->eCurrencyFrom->setText(from);
+        shown->eCurrencyTo->setText(to);
+        shown->eCarrier->setText(carrier);
+        QTest::keyClick(shown->eCarrier, Qt::Key_Return);
+        filtered = shownRates(*shown);
+        shownFilter = shown->gbtRates.Filter();
+        shownFiltered = shown->gbtRates.Filtered();
+        QTest::keyClick(shown, Qt::Key_Escape);
+    });
+    w.showList();
+    QVERIFY(driver.allAnswered());
+    QCOMPARE(opened, (QStringList{u"USD RUB SU 92.5000"_s, u"USD RUB SU 93.2500"_s,
+                                  u"USD RUB SU 89.9000"_s}));
+    QCOMPARE(shownFilter, condition);
+    QVERIFY(shownFiltered);
+    QCOMPARE(filtered.size(), count);
+    if (!rows.isEmpty())
+        QCOMPARE(filtered, rows);
+    QCOMPARE(w.gbtRates.IndexFieldNames(), TformRate::RateOrder);
+    QVERIFY(driver.strays.isEmpty()); // no message, even for a quote
+}
+
+void TestRateList::filterAndPositionRemembered()
+{
+    SampleCopy data;
+    {
+        TformRate w(data.iniPath(), data.db);
+        ModalDriver driver;
+        driver.expect<TformRate>([](TformRate* shown) {
+            shown->eCurrencyFrom->setText(u"EUR"_s);
+            shown->eCarrier->clear();
+            shown->move(40, 50);
+            shown->bClose->click();
+        });
+        w.showList();
+        QVERIFY(driver.allAnswered());
+    }
+    const app::RateFilter stored = app::readRateFilter(data.iniPath());
+    QCOMPARE(stored.from, u"EUR"_s);
+    QCOMPARE(stored.to, u"RUB"_s);
+    QCOMPARE(stored.carrier, QString());
+    QCOMPARE(app::readWindowPosition(data.iniPath(), app::section::RateWindow, {}), QPoint(40, 50));
+
+    TformRate again(data.iniPath(), data.db);
+    QCOMPARE(again.pos(), QPoint(40, 50));
+    QCOMPARE(again.eCurrencyFrom->text(), u"EUR"_s);
+    QCOMPARE(again.eCurrencyTo->text(), u"RUB"_s);
+    QCOMPARE(again.eCarrier->text(), QString());
+    ModalDriver driver;
+    int rows = -1;
+    driver.expect<TformRate>([&](TformRate* shown) {
+        rows = shown->RateGrid->model()->rowCount();
+        shown->reject();
+    });
+    again.showList();
+    QCOMPARE(rows, 4); // EUR to RUB of every carrier
+}
+
+void TestRateList::dateCheck_data()
+{
+    QTest::addColumn<int>("toAfterFrom"); // days from Valid From to Valid To
+    QTest::addColumn<bool>("saved");
+    QTest::newRow("same day saves") << 0 << true;
+    QTest::newRow("a day later saves") << 1 << true;
+    QTest::newRow("a day earlier is refused") << -1 << false;
+}
+
+// New from the current row (USD RUB SU): the dates checked, the rate rounded to four
+// decimals, the list on its first row after the save.
+void TestRateList::dateCheck()
+{
+    QFETCH(int, toAfterFrom);
+    QFETCH(bool, saved);
+    SampleCopy data;
+    TformRate w(data.iniPath(), data.db);
+    w.gbtRates.open();
+    w.buttonFilterClick();
+    w.gbtRates.last();
+    const QDate from = QDate::currentDate().addDays(40);
+    ModalDriver driver;
+    QString shownRate;
+    driver.expect<TformNewRate>([&](TformNewRate* d) {
+        shownRate = d->eRateValue->text();
+        d->eCarrier->setText(u"S7"_s);
+        d->dtpValidFrom->setDate(from);
+        d->dtpValidTo->setDate(from.addDays(toAfterFrom));
+        d->eRateValue->setValue(95.123456);
+        d->bSave->click();
+    });
+    if (!saved)
+        driver.answer();
+    w.bNewClick();
+    QVERIFY(driver.allAnswered());
+    QCOMPARE(shownRate, u"89.9000"_s);
+    const QStringList stored =
+        data.rows(u"select CURRENCY_FROM, CURRENCY_TO, RATE_AMOUNT, RATE_VALID_FROM, RATE_VALID_TO "
+                  u"from FARE_CURRENCY_RATE where CARRIER_CODE = 'S7' and RATE_VALID_FROM = '%1'"_s
+                      .arg(from.toString(Qt::ISODate)));
+    if (saved) {
+        QCOMPARE(driver.messages, QStringList());
+        QCOMPARE(stored, QStringList{u"USD|RUB|95.1235|%1|%2"_s.arg(
+                             from.toString(Qt::ISODate),
+                             from.addDays(toAfterFrom).toString(Qt::ISODate))});
+        QCOMPARE(w.gbtRates.currentIndex(), 0);
+    } else {
+        QCOMPARE(driver.messages, QStringList{TformRate::DateOrderMessage});
+        QCOMPARE(stored, QStringList());
+        QCOMPARE(w.gbtRates.currentIndex(), 2);
+    }
+    QCOMPARE(w.formNewRate->windowTitle(), u"Currency Rate"_s);
+    QVERIFY(driver.strays.isEmpty());
+}
+
+void TestRateList::newOnEmptyList()
+{
+    SampleCopy data;
+    TformRate w(data.iniPath(), data.db);
+    w.eCurrencyFrom->setText(u"XXX"_s);
+    w.gbtRates.open();
+    w.buttonFilterClick();
+    QVERIFY(w.gbtRates.isEmpty());
+    // The dialog keeps its last values; New overwrites every one of them.
+    w.formNewRate->eCarrier->setText(u"LH"_s);
+    w.formNewRate->eRateValue->setValue(3);
+    w.formNewRate->dtpValidTo->setDate(QDate(2001, 1, 1));
+    ModalDriver driver;
+    QStringList shown;
+    QDate fromDate, toDate;
+    driver.expect<TformNewRate>([&](TformNewRate* d) {
+        shown = {d->eCarrier->text(), d->eFromCurrency->text(), d->eToCurrency->text(),
+                 d->eRateValue->text()};
+        fromDate = d->dtpValidFrom->date();
+        toDate = d->dtpValidTo->date();
+        d->reject();
+    });
+    w.bNewClick();
+    QVERIFY(driver.allAnswered());
+    QCOMPARE(shown, QStringList(4));
+    QCOMPARE(fromDate, QDate::currentDate());
+    QCOMPARE(toDate, QDate::currentDate());
+    QCOMPARE(data.rows(countRates), QStringList{u"14"_s});
+}
+
+void TestRateList::editChangesTheRow()
+{
+    SampleCopy data;
+    TformRate w(data.iniPath(), data.db);
+    w.gbtRates.open();
+    w.buttonFilterClick();
+    w.gbtRates.next(); // 93.25, valid from two days ago to five days ahead
+    const QString id = w.gbtRates.text(u"RATE_IDENTIFICATOR"_s);
+    ModalDriver driver;
+    QDate fromDate;
+    driver.expect<TformNewRate>([&](TformNewRate* d) {
+        fromDate = d->dtpValidFrom->date();
+        d->eRateValue->setValue(93.3);
+        d->bSave->click();
+    });
+    w.bEdirClick();
+    QVERIFY(driver.allAnswered());
+    QCOMPARE(fromDate, QDate::currentDate().addDays(-2));
+    QCOMPARE(data.rows(u"select RATE_AMOUNT, RATE_VALID_TO from FARE_CURRENCY_RATE where "
+                       u"RATE_IDENTIFICATOR = "_s + id),
+             QStringList{u"93.3|"_s + QDate::currentDate().addDays(5).toString(Qt::ISODate)});
+    QCOMPARE(w.gbtRates.text(u"RATE_IDENTIFICATOR"_s), id);
+    QCOMPARE(data.rows(countRates), QStringList{u"14"_s});
+    QVERIFY(driver.strays.isEmpty());
+}
+
+void TestRateList::deleteRate_data()
+{
+    QTest::addColumn<QString>("answer");
+    QTest::addColumn<bool>("locked"); // another user holds the row
+    QTest::addColumn<int>("left");
+    QTest::addColumn<QString>("failure");
+    QTest::newRow("Cancel") << u"cancel"_s << false << 14 << QString();
+    QTest::newRow("Enter answers the default, Cancel") << u"enter"_s << false << 14 << QString();
+    QTest::newRow("OK") << u"ok"_s << false << 13 << QString();
+    QTest::newRow("OK on a locked row")
+        << u"ok"_s << true << 14
+        << refdata::TableBrowser::LockedMessage + ListWindow::CanceledSuffix;
+}
+
+void TestRateList::deleteRate()
+{
+    QFETCH(QString, answer);
+    QFETCH(bool, locked);
+    QFETCH(int, left);
+    QFETCH(QString, failure);
+    SampleCopy data;
+    TformRate w(data.iniPath(), data.db);
+    w.gbtRates.open();
+    w.buttonFilterClick();
+    if (locked)
+        data.lock(u"update FARE_CURRENCY_RATE set RATE_AMOUNT = 1 where RATE_IDENTIFICATOR = "_s +
+                  w.gbtRates.text(u"RATE_IDENTIFICATOR"_s));
+    ModalDriver driver;
+    QString title;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    QString question;
+    driver.expect<QMessageBox>([&](QMessageBox* box) {
+        title = box->windowTitle();
+        icon = box->icon();
+        question = box->text();
+        if (answer == u"enter")
+            QTest::keyClick(box, Qt::Key_Return);
+        else
+            box->button(answer == u"ok" ? QMessageBox::Ok : QMessageBox::Cancel)->click();
+    });
+    if (!failure.isEmpty())
+        driver.answer();
+    w.bDelete->click();
+    QVERIFY(driver.allAnswered());
+    QCOMPARE(question, TformRate::DeleteQuestion);
+    QCOMPARE(title, u"Currency Rate"_s);
+    QCOMPARE(icon, QMessageBox::Information);
+    QCOMPARE(driver.messages, failure.isEmpty() ? QStringList() : QStringList{failure});
+    if (locked)
+        data.release();
+    QCOMPARE(data.rows(countRates), QStringList{QString::number(left)});
+    QCOMPARE(w.RateGrid->model()->rowCount(), left == 14 ? 3 : 2);
+    QCOMPARE(w.gbtRates.state(), refdata::TableBrowser::State::Browsing);
+    QVERIFY(driver.strays.isEmpty());
+}
+
+QTEST_MAIN(TestRateList)
+#include "test_ratelist.moc"

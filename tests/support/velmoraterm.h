@@ -6,7 +6,7 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
-#include <gtest/gtest.h>
+#include <stdexcept>
 
 namespace testsupport {
 
@@ -17,13 +17,14 @@ public:
     QString socket() const { return m_dir.path() + QStringLiteral("/term.sock"); }
     QString journalPath() const { return m_dir.path() + QStringLiteral("/journal.txt"); }
 
-    // Starts velmora-term on a scenario text and waits until it listens.
+    // Starts velmora-term on a scenario text and waits until it listens; raises when it
+    // does not come up.
     void start(const QString& scenario)
     {
         const QString path = m_dir.path() + QStringLiteral("/scenario.scn");
         QFile file(path);
-        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(scenario.toUtf8());
+        if (!file.open(QIODevice::WriteOnly) || file.write(scenario.toUtf8()) < 0)
+            throw std::runtime_error("cannot write the scenario file");
         file.close();
         startFile(path);
     }
@@ -34,7 +35,8 @@ public:
         m_process.start(QString::fromUtf8(VELMORA_TERM_PATH),
                         {scenarioPath, QStringLiteral("--headless"), QStringLiteral("--socket"),
                          socket(), QStringLiteral("--journal"), journalPath()});
-        ASSERT_TRUE(m_process.waitForStarted(10000));
+        if (!m_process.waitForStarted(10000))
+            throw std::runtime_error("velmora-term did not start");
         QByteArray out;
         const QDeadlineTimer deadline(10000);
         while (!out.contains("listening") && !deadline.hasExpired() &&
@@ -42,7 +44,8 @@ public:
             m_process.waitForReadyRead(100);
             out += m_process.readAllStandardOutput();
         }
-        ASSERT_TRUE(out.contains("listening")) << out.constData();
+        if (!out.contains("listening"))
+            throw std::runtime_error("velmora-term did not listen: " + out.toStdString());
     }
 
     // Every command the terminal received, in order.

@@ -1,12 +1,24 @@
-// The program entry: one main window above the host terminal.
+// The program: one small window above the host terminal. No command-line options and
+// no environment variables steer it; its settings are the INI file beside it.
 #include "app/ui/mainform.h"
-
-#include <QApplication>
+#include "app/ui/sprrateapplication.h"
+#include "host/termlinkclient.h"
 
 int main(int argc, char** argv)
 {
-    QApplication app(argc, argv);
-    TGeneralForm form;
+    ui::SprRateApplication application(argc, argv);
+
+    // A second start while the program runs ends at once.
+    ui::SingleInstance instance;
+    if (instance.otherIsRunning())
+        return 0;
+
+    host::AutomationRegistry registry;
+    host::registerTermLink(registry);
+    TGeneralForm form(QCoreApplication::applicationFilePath(), registry, [&] {
+        if (!instance.hold())
+            std::exit(0); // another start got there in between
+    });
     form.show();
-    return app.exec();
+    return application.exec();
 }

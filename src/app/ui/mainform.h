@@ -1,10 +1,78 @@
-// The main window: a strip of buttons that floats above the host terminal.
+// The main window: a strip of four buttons that floats above the host terminal. It owns
+// the application's state and every secondary window, and wires the buttons and the
+// SetUp menu to the core.
 #pragma once
 
+#include "app/application.h"
+#include "app/ui/qtinteraction.h"
+#include "host/automation.h"
+
 #include <QWidget>
+
+#include <functional>
+#include <memory>
+
+class QMenu;
+class QToolButton;
+class TSetectRateForm;
+class TdlgTicketImage;
+class TformCurrency;
+class TformProvider;
+class TformRate;
+class TformSetup;
+class TformTaxes;
 
 class TGeneralForm : public QWidget {
     Q_OBJECT
 public:
-    explicit TGeneralForm(QWidget* parent = nullptr);
+    // programPath decides the settings file and the default database; the registry
+    // creates the terminal's automation objects. onCurrencyDialogCreated runs when the
+    // currency edit dialog's window exists (the program holds its single-instance lock
+    // from then on).
+    TGeneralForm(const QString& programPath, const host::AutomationRegistry& registry,
+                 const std::function<void()>& onCurrencyDialogCreated = {},
+                 QWidget* parent = nullptr);
+    ~TGeneralForm() override;
+
+    app::Application& application() { return *m_app; }
+
+    QToolButton* btnRun;
+    QToolButton* btnInformPricing;
+    QToolButton* btnSetUp;
+    QToolButton* btnExit;
+    QMenu* PopupMenu;
+
+    // The secondary windows; each list window holds its edit dialog.
+    TformRate* formRate;
+    TformCurrency* formCurrency;
+    TformProvider* formProvider;
+    TformSetup* formSetup;
+    TSetectRateForm* SetectRateForm;
+    TdlgTicketImage* dlgTicketImage;
+    TformTaxes* formTaxes;
+
+    void btnRunClick();
+    void btnInformPricingClick();
+    void btnSetUpClick();
+    void btnExitClick();
+    void Rate1Click();
+    void Currency1Click();
+    void TaxesClick();
+    void Carrier1Click();
+    void Setup1Click();
+
+    // Where the window is placed at start: the stored position, or the designed one when
+    // no screen shows the stored one.
+    static QPoint placement(QPoint stored, QSize size);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void FormCreate();
+    bool FormCloseQuery();
+    void FormClose();
+
+    std::unique_ptr<ui::QtInteraction> m_ui;
+    std::unique_ptr<app::Application> m_app;
 };

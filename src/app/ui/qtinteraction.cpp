@@ -1,0 +1,30 @@
+#include "app/ui/qtinteraction.h"
+
+#include "pricing/ui/ticketimage.h"
+#include "rates/ui/rateselector.h"
+
+#include <QMessageBox>
+
+namespace ui {
+
+void showMessageBox(QWidget* parent, const QString& text)
+{
+    QMessageBox box(QMessageBox::NoIcon, MessageTitle.toString(), text, QMessageBox::Ok, parent);
+    box.setObjectName(QStringLiteral("message"));
+    box.exec();
+}
+
+void QtInteraction::showMessage(const QString& text) { showMessageBox(m_parent, text); }
+
+std::optional<QString> QtInteraction::chooseRate(const QStringList& items)
+{
+    return m_rateForm ? m_rateForm->choose(items) : std::nullopt;
+}
+
+void QtInteraction::showTicketImage(const app::TicketImage& fields)
+{
+    if (m_ticketImage)
+        m_ticketImage->showTicketImage(fields);
+}
+
+} // namespace ui

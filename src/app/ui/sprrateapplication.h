@@ -1,0 +1,39 @@
+// The program's QApplication: an error that no handler catches is shown in a message box
+// with its text, and the event loop goes on (the program's default error report).
+#pragma once
+
+#include <QApplication>
+
+namespace ui {
+
+class SprRateApplication : public QApplication {
+    Q_OBJECT
+public:
+    SprRateApplication(int& argc, char** argv);
+    bool notify(QObject* receiver, QEvent* event) override;
+
+    // The default error report itself.
+    static void reportError(const QString& text);
+};
+
+// The per-user lock that tells a second start that the program already runs: a lock on
+// a file in the user's runtime folder, which the system drops when the holder ends, so
+// a program that died leaves nothing behind that keeps the next start away.
+class SingleInstance {
+public:
+    SingleInstance();
+    ~SingleInstance();
+    SingleInstance(const SingleInstance&) = delete;
+    SingleInstance& operator=(const SingleInstance&) = delete;
+
+    // True when another running instance holds the lock.
+    bool otherIsRunning();
+    // Takes the lock for this instance and keeps it; false when another one holds it.
+    bool hold();
+
+private:
+    int m_fd = -1;
+    bool m_held = false;
+};
+
+} // namespace ui

@@ -1,0 +1,418 @@
+// The main window as a person uses it: the button strip, closing, the remembered place,
+// the setup dialog through the settings file, the SetUp menu, the default error report,
+// and the Run and Ticket Image buttons against a real velmora-term.
+#include "app/ui/mainform.h"
+#include "app/ui/setupform.h"
+#include "app/ui/sprrateapplication.h"
+#include "host/termlinkclient.h"
+#include "pricing/ui/ticketimage.h"
+#include "refdata/ui/currency.h"
+#include "refdata/ui/provider.h"
+#include "refdata/ui/rate.h"
+#include "refdata/ui/taxes.h"
+
+#include "support/modal.h"
+#include "support/testdatabase.h"
+#include "support/velmoraterm.h"
+
+#include <QFile>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QProcess>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QToolButton>
+#include <QtTest>
+
+using namespace Qt::Literals::StringLiterals;
+using testsupport::onNextModal;
+
+namespace {
+
+QByteArray readAll(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+void writeAll(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+// Throws from its event handler, as a failing button handler would.
+class Thrower : public QObject {
+public:
+    bool event(QEvent* e) override
+    {
+        if (e->type() == QEvent::User)
+            throw std::runtime_error("The handler failed.");
+        return QObject::event(e);
+    }
+};
+
+} // namespace
+
+class TestMainForm : public QObject {
+    Q_OBJECT
+private:
+    QString iniPath() const { return m_dir->filePath(u"sprrate.INI"_s); }
+    std::unique_ptr<TGeneralForm> makeForm()
+    {
+        return std::make_unique<TGeneralForm>(m_dir->filePath(u"sprrate"_s), m_registry);
+    }
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    host::AutomationRegistry m_registry;
+
+private Q_SLOTS:
+    void init() { m_dir = std::make_unique<QTemporaryDir>(); }
+
+    void theStripOfFourButtons();
+    void popupMenuItems();
+    void closeQuestion_data();
+    void closeQuestion();
+    void positionReadBack_data();
+    void positionReadBack();
+    void setupShowsOwnCurrencyWhenBothFlagsAreSet();
+    void setupCancelChangesNothing();
+    void setUpWithUnreachableDatabase();
+    void defaultErrorReport();
+    void listWithUnreachableDatabaseGoesToTheErrorReport();
+    void listOpensItsBrowserOnlyWhileShown();
+    void runButtonConvertsTheRecord();
+    void ticketImageButtonShowsTheEstimate();
+    void secondStartEndsAtOnce();
+};
+
+void TestMainForm::theStripOfFourButtons()
+{
+    auto form = makeForm();
+    QCOMPARE(form->objectName(), u"GeneralForm"_s);
+    QCOMPARE(form->windowTitle(), u"SPR rate v1.4"_s);
+    QVERIFY(form->windowFlags() & Qt::WindowStaysOnTopHint);
+    QCOMPARE(form->windowFlags() & Qt::WindowType_Mask, Qt::Tool);
+    QCOMPARE(form->size(), QSize(95, 22));
+    QCOMPARE(form->minimumSize(), form->maximumSize());
+
+    const struct {
+        const char16_t* name;
+        int left;
+        const char16_t* tip;
+    } buttons[] = {{u"btnRun", 0, u"Run SPR conversation process..."},
+                   {u"btnInformPricing", 24, u"Ticket Image pricing..."},
+                   {u"btnSetUp", 48, u"Converter SetUp"},
+                   {u"btnExit", 72, u"Exit"}};
+    for (const auto& b : buttons) {
+        auto* button = form->findChild<QToolButton*>(QString::fromUtf16(b.name));
+        QVERIFY2(button, qPrintable(QString::fromUtf16(b.name)));
+        QCOMPARE(button->geometry(), QRect(b.left, 0, 23, 22));
+        QCOMPARE(button->toolTip(), QString::fromUtf16(b.tip));
+        QVERIFY(!button->icon().pixmap(16, 16).isNull());
+    }
+}
+
+void TestMainForm::popupMenuItems()
+{
+    auto form = makeForm();
+    QStringList items;
+    for (QAction* a : form->PopupMenu->actions())
+        items << (a->isSeparator() ? u"-"_s : a->text());
+    QCOMPARE(items, QStringList({u"Rate"_s, u"-"_s, u"Currency"_s, u"Tax"_s, u"Carrier"_s, u"-"_s,
+                                 u"Setup"_s}));
+}
+
+void TestMainForm::closeQuestion_data()
+{
+    QTest::addColumn<bool>("ok");
+    QTest::newRow("OK closes and writes the place") << true;
+    QTest::newRow("Cancel keeps the window and writes nothing") << false;
+}
+
+void TestMainForm::closeQuestion()
+{
+    QFETCH(bool, ok);
+    writeAll(iniPath(), "[MAIN]\r\nCURRENCYTO=USD\r\n");
+    const QByteArray before = readAll(iniPath());
+    auto form = makeForm();
+    form->show();
+    form->move(120, 140);
+    QString asked;
+    QString title;
+    QMessageBox::Icon icon = QMessageBox::NoIcon;
+    const auto ran = onNextModal([&](QWidget* w) {
+        asked = testsupport::messageText(w);
+        title = w->windowTitle();
+        icon = qobject_cast<QMessageBox*>(w)->icon();
+        testsupport::press(w, ok ? QMessageBox::Ok : QMessageBox::Cancel);
+    });
+    form->btnExit->click();
+    QVERIFY(*ran);
+    QCOMPARE(asked, u"Close Application?"_s);
+    QCOMPARE(title, u"SPR Rate"_s);
+    QCOMPARE(icon, QMessageBox::Information);
+    QCOMPARE(form->isVisible(), !ok);
+    if (ok) {
+        QCOMPARE(readAll(iniPath()),
+                 QByteArray("[MAIN]\r\nCURRENCYTO=USD\r\n\r\n[WINDOW]\r\nLEFT=120\r\nTOP=140\r\n"));
+    } else {
+        QCOMPARE(readAll(iniPath()), before);
+    }
+}
+
+void TestMainForm::positionReadBack_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QPoint>("expected");
+    QTest::newRow("stored place") << QByteArray("[WINDOW]\nLEFT=100\nTOP=120\n") << QPoint(100, 120);
+    QTest::newRow("no file: designed place") << QByteArray() << QPoint(376, 169);
+    // Mended: a place no screen shows any more would leave the strip out of reach.
+    QTest::newRow("off every screen: designed place")
+        << QByteArray("[WINDOW]\nLEFT=5000\nTOP=-4000\n") << QPoint(376, 169);
+    QTest::newRow("partly off the screen stays") << QByteArray("[WINDOW]\nLEFT=-30\nTOP=10\n")
+                                                 << QPoint(-30, 10);
+}
+
+void TestMainForm::positionReadBack()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QPoint, expected);
+    if (!file.isEmpty())
+        writeAll(iniPath(), file);
+    auto form = makeForm();
+    QCOMPARE(form->pos(), expected);
+}
+
+void TestMainForm::setupShowsOwnCurrencyWhenBothFlagsAreSet()
+{
+    const QByteArray file = "[MAIN]\r\nGETTAXBSR=1\r\nGETTAXORGCURRENCY=1\r\nDATABASE=/srv/x.gdb\r\n"
+                            "PASSWORD=secret\r\n[WINDOW]\r\nLEFT=10\r\nTOP=20\r\n";
+    writeAll(iniPath(), file);
+    auto form = makeForm();
+    bool ownSelected = false;
+    bool bsrSelected = true;
+    const auto ran = onNextModal([&](QWidget* w) {
+        auto* setup = qobject_cast<TformSetup*>(w);
+        ownSelected = setup->cbGetTaxFromOrgCurrency->isChecked();
+        bsrSelected = setup->cbGetBSRFromVLM->isChecked();
+        setup->eCurrencyTo->clear();
+        QTest::keyClicks(setup->eCurrencyTo, u"eurx"_s);
+        setup->eTaxMask->setText(u"0"_s);
+        setup->bSave->click();
+    });
+    form->Setup1Click();
+    QVERIFY(*ran);
+    QVERIFY(ownSelected);
+    QVERIFY(!bsrSelected);
+
+    const app::Settings& s = form->application().settings();
+    QCOMPARE(s.currencyTo, u"EUR"_s);
+    QVERIFY(!s.getTaxBsr);
+    QVERIFY(s.getTaxOrgCurrency);
+    QCOMPARE(s.taxMask, u"0"_s);
+    const QByteArray after = readAll(iniPath());
+    QVERIFY(after.startsWith("[MAIN]\r\nGETTAXBSR=0\r\nGETTAXORGCURRENCY=1\r\nDATABASE=/srv/x.gdb\r\n"
+                             "PASSWORD=secret\r\nFAREREGEXP="));
+    QVERIFY(after.contains("\r\nCURRENCYTO=EUR\r\n"));
+    QVERIFY(after.contains("\r\nTAXMASK=0\r\n"));
+    QVERIFY(after.endsWith("[WINDOW]\r\nLEFT=10\r\nTOP=20\r\n"));
+    QVERIFY(!after.contains("REPLACEFARE") && !after.contains("USERNAME"));
+}
+
+void TestMainForm::setupCancelChangesNothing()
+{
+    writeAll(iniPath(), "[MAIN]\nCURRENCYTO=USD\n");
+    const QByteArray before = readAll(iniPath());
+    auto form = makeForm();
+    const app::Settings held = form->application().settings();
+    const auto ran = onNextModal([&](QWidget* w) {
+        auto* setup = qobject_cast<TformSetup*>(w);
+        for (QLineEdit* e : setup->findChildren<QLineEdit*>())
+            e->setText(u"X"_s);
+        setup->cbGetBSRFromVLM->setChecked(true);
+        setup->bClose->click();
+    });
+    form->Setup1Click();
+    QVERIFY(*ran);
+    const app::Settings& s = form->application().settings();
+    QCOMPARE(s.currencyTo, held.currencyTo);
+    QCOMPARE(s.fareRegExp, held.fareRegExp);
+    QCOMPARE(s.taxMask, held.taxMask);
+    QCOMPARE(s.getTaxBsr, held.getTaxBsr);
+    QCOMPARE(readAll(iniPath()), before);
+}
+
+void TestMainForm::setUpWithUnreachableDatabase()
+{
+    writeAll(iniPath(), "[MAIN]\nDATABASE=" + m_dir->filePath(u"none/sprrate.gdb"_s).toUtf8() + "\n");
+    auto form = makeForm();
+    form->show();
+    QString shown;
+    const auto ran = onNextModal([&](QWidget* w) {
+        shown = testsupport::messageText(w);
+        testsupport::press(w, QMessageBox::Ok);
+    });
+    form->btnSetUpClick();
+    QVERIFY(*ran);
+    QVERIFY2(shown.contains(u"none/sprrate.gdb"_s), qPrintable(shown));
+    QTRY_VERIFY(form->PopupMenu->isVisible()); // the menu opens all the same
+    form->PopupMenu->close();
+}
+
+void TestMainForm::defaultErrorReport()
+{
+    Thrower thrower;
+    QString shown;
+    const auto ran = onNextModal([&](QWidget* w) {
+        shown = testsupport::messageText(w);
+        testsupport::press(w, QMessageBox::Ok);
+    });
+    QCoreApplication::postEvent(&thrower, new QEvent(QEvent::User));
+    QTRY_VERIFY(*ran);
+    QCOMPARE(shown, u"The handler failed."_s);
+    // The event loop goes on.
+    bool later = false;
+    QTimer::singleShot(0, [&] { later = true; });
+    QTRY_VERIFY(later);
+}
+
+void TestMainForm::listWithUnreachableDatabaseGoesToTheErrorReport()
+{
+    writeAll(iniPath(), "[MAIN]\nDATABASE=" + m_dir->filePath(u"none/sprrate.gdb"_s).toUtf8() + "\n");
+    auto form = makeForm();
+    QString shown;
+    const auto ran = onNextModal([&](QWidget* w) {
+        shown = testsupport::messageText(w);
+        testsupport::press(w, QMessageBox::Ok);
+    });
+    // As the menu does it: from the event loop, with no guard in the handler.
+    QAction* rate = form->PopupMenu->findChild<QAction*>(u"Rate1"_s);
+    QVERIFY(rate);
+    QTimer::singleShot(0, rate, &QAction::trigger);
+    QTRY_VERIFY(*ran);
+    QVERIFY2(shown.contains(u"none/sprrate.gdb"_s), qPrintable(shown));
+    QVERIFY(!form->formRate->isVisible());
+    QVERIFY(!form->formRate->browser().isOpen());
+}
+
+void TestMainForm::listOpensItsBrowserOnlyWhileShown()
+{
+    TestDatabase db(TestDatabase::Content::Sample);
+    writeAll(iniPath(), "[MAIN]\nDATABASE=" + db.path().toUtf8() + "\n");
+    auto form = makeForm();
+    const struct {
+        void (TGeneralForm::*handler)();
+        refdata::ui::ListWindow* list;
+    } lists[] = {{&TGeneralForm::Rate1Click, form->formRate},
+                 {&TGeneralForm::Currency1Click, form->formCurrency},
+                 {&TGeneralForm::TaxesClick, form->formTaxes},
+                 {&TGeneralForm::Carrier1Click, form->formProvider}};
+    for (const auto& l : lists) {
+        bool openWhileShown = false;
+        bool empty = true;
+        const auto ran = onNextModal([&](QWidget* w) {
+            openWhileShown = w == l.list && l.list->browser().isOpen();
+            empty = l.list->browser().isEmpty();
+            l.list->reject();
+        });
+        (form.get()->*l.handler)();
+        QVERIFY(*ran);
+        QVERIFY2(openWhileShown, qPrintable(l.list->objectName()));
+        QVERIFY(!empty);
+        QVERIFY(!l.list->browser().isOpen());
+    }
+}
+
+void TestMainForm::runButtonConvertsTheRecord()
+{
+    TestDatabase db(TestDatabase::Content::Sample);
+    writeAll(iniPath(), "[MAIN]\nDATABASE=" + db.path().toUtf8() + "\n");
+    testsupport::VelmoraTerm terminal;
+    terminal.startFile(QStringLiteral(SPRRATE_SOURCE_DIR "/samples/spr-record.scn"));
+    host::registerTermLink(m_registry, {terminal.socket(), std::chrono::seconds(30)});
+    auto form = makeForm();
+    form->show();
+    form->btnRun->click();
+    QCOMPARE(terminal.journal(),
+             QStringList({u"MD"_s, u"TTI/T01/K2USD92.8000"_s, u"TTK/T01/ERUB52525.00/X"_s,
+                          u"TTK/T01/XRUB1262.00YQ/XRUB409.00DE/XRUB2348.00RI/XRUB288.00UH"_s,
+                          u"TTK/T01/XRUB195.00OY"_s}));
+}
+
+void TestMainForm::ticketImageButtonShowsTheEstimate()
+{
+    TestDatabase db(TestDatabase::Content::Sample);
+    writeAll(iniPath(), "[MAIN]\nDATABASE=" + db.path().toUtf8() + "\n");
+    testsupport::VelmoraTerm terminal;
+    terminal.startFile(QStringLiteral(SPRRATE_SOURCE_DIR "/samples/ticket-image.scn"));
+    host::registerTermLink(m_registry, {terminal.socket(), std::chrono::seconds(30)});
+    auto form = makeForm();
+    form->show();
+    QString fare;
+    QString total;
+    const auto ran = onNextModal([&](QWidget* w) {
+        auto* dialog = qobject_cast<TdlgTicketImage*>(w);
+        QVERIFY(dialog);
+        fare = dialog->eFare->text();
+        total = dialog->eTotal->text();
+        dialog->bDialogClose->click();
+    });
+    form->btnInformPricing->click();
+    QVERIFY(*ran);
+    QCOMPARE(fare, u"EUR520.00"_s);
+    QCOMPARE(total, u"RUB56687.00"_s);
+    QVERIFY2(terminal.journal().isEmpty(), "the estimate sends nothing");
+}
+
+void TestMainForm::secondStartEndsAtOnce()
+{
+    QTemporaryDir runtime;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(u"XDG_RUNTIME_DIR"_s, runtime.path());
+    env.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
+    QFile::setPermissions(runtime.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    // The program with a settings file of its own, in a copy beside it.
+    const QString program = m_dir->filePath(u"sprrate"_s);
+    QVERIFY(QFile::copy(QStringLiteral(SPRRATE_PROGRAM), program));
+    QFile::setPermissions(program, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+
+    QProcess first;
+    first.setProcessEnvironment(env);
+    first.start(program, {});
+    QVERIFY(first.waitForStarted(10000));
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(runtime.filePath(u"sprrate.lock"_s)), 10000);
+
+    QProcess second;
+    second.setProcessEnvironment(env);
+    QElapsedTimer elapsed;
+    elapsed.start();
+    second.start(program, {});
+    QVERIFY(second.waitForFinished(10000));
+    QCOMPARE(second.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(second.exitCode(), 0);
+    QCOMPARE(first.state(), QProcess::Running);
+
+    first.kill();
+    first.waitForFinished(5000);
+    // A lock left by a program that died does not keep the next start away.
+    QProcess third;
+    third.setProcessEnvironment(env);
+    third.start(program, {});
+    QVERIFY(third.waitForStarted(10000));
+    QVERIFY(!third.waitForFinished(1500));
+    third.kill();
+    third.waitForFinished(5000);
+}
+
+int main(int argc, char** argv)
+{
+    ui::SprRateApplication app(argc, argv);
+    TestMainForm test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "test_mainform.moc"

@@ -4,7 +4,6 @@
 #pragma once
 
 #include "refdata/referencedb.h"
-
 #include "support/testdatabase.h"
 
 #include <QAbstractButton>
@@ -113,8 +112,7 @@ public:
         m_poll.start(5);
     }
 
-    template <typename W>
-    void expect(std::function<void(W*)> action)
+    template <typename W> void expect(std::function<void(W*)> action)
     {
         m_pending.push_back([action](QWidget* w) {
             auto* typed = qobject_cast<W*>(w);
@@ -129,14 +127,16 @@ public:
     {
         expect<QMessageBox>([this, button](QMessageBox* box) {
             messages.append(box->text());
+            icons.append(box->icon());
             box->button(button)->click();
         });
     }
 
     bool allAnswered() const { return m_pending.empty(); }
 
-    QStringList messages;  // the texts of the answered message boxes
-    QStringList strays;    // modal widgets nobody expected (message texts or titles)
+    QStringList messages;           // the texts of the answered message boxes
+    QList<QMessageBox::Icon> icons; // and their icons
+    QStringList strays;             // modal widgets nobody expected (message texts or titles)
 
 private:
     void poll()

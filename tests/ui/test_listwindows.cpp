@@ -2,12 +2,11 @@
 // sizes, positions, tab order, grid columns), the position remembered across a close and
 // a new start, opening and closing the browser with the list, Ctrl+Delete, the title
 // suffixes of New and Edit, and a save refused by a row that another user holds.
+#include "listtestsupport.h"
 #include "refdata/ui/currency.h"
 #include "refdata/ui/provider.h"
 #include "refdata/ui/rate.h"
 #include "refdata/ui/taxes.h"
-
-#include "listtestsupport.h"
 
 #include <QHeaderView>
 #include <QPushButton>
@@ -22,7 +21,8 @@ namespace {
 
 enum class Kind { Rate, Currency, Provider, Taxes };
 
-std::unique_ptr<ListWindow> makeWindow(Kind kind, const QString& ini, refdata::ReferenceDatabase& db)
+std::unique_ptr<ListWindow> makeWindow(Kind kind, const QString& ini,
+                                       refdata::ReferenceDatabase& db)
 {
     switch (kind) {
     case Kind::Rate:
@@ -37,7 +37,10 @@ std::unique_ptr<ListWindow> makeWindow(Kind kind, const QString& ini, refdata::R
     return {};
 }
 
-EditDialog* dialogOf(ListWindow& w) { return w.findChild<EditDialog*>(); }
+EditDialog* dialogOf(ListWindow& w)
+{
+    return w.findChild<EditDialog*>();
+}
 
 // The names of the focusable controls in tab order, from the first one.
 QStringList tabChain(QWidget* first, int count)
@@ -102,40 +105,34 @@ void TestListWindows::design_data()
 
     QTest::newRow("rate") << Kind::Rate << u"Currency Rate"_s << QSize(426, 288) << QPoint(264, 206)
                           << QStringList{u"eCurrencyFrom"_s, u"eCurrencyTo"_s, u"eCarrier"_s,
-                                         u"buttonFilter"_s, u"RateGrid"_s, u"bNew"_s, u"bEdir"_s,
-                                         u"bDelete"_s, u"bClose"_s}
+                                         u"buttonFilter"_s,  u"RateGrid"_s,    u"bNew"_s,
+                                         u"bEdir"_s,         u"bDelete"_s,     u"bClose"_s}
                           << QStringList{u"RATE_VALID_FROM:Valid From:70"_s,
-                                         u"RATE_VALID_TO:Valid To:70"_s, u"CARRIER_CODE:Carr:30"_s,
-                                         u"CURRENCY_FROM:FROM:40"_s, u"CURRENCY_TO:TO:40"_s,
+                                         u"RATE_VALID_TO:Valid To:70"_s,
+                                         u"CARRIER_CODE:Carr:30"_s,
+                                         u"CURRENCY_FROM:FROM:40"_s,
+                                         u"CURRENCY_TO:TO:40"_s,
                                          u"RATE_AMOUNT:RATE:100"_s}
                           << u"Currency Rate"_s << QSize(283, 154) << QPoint(212, 140)
-                          << QStringList{u"eCarrier"_s, u"dtpValidFrom"_s, u"dtpValidTo"_s,
-                                         u"eFromCurrency"_s, u"eToCurrency"_s, u"eRateValue"_s,
-                                         u"bSave"_s, u"bCancel"_s};
-    QTest::newRow("currency") << Kind::Currency << u"Available Currency"_s << QSize(515, 255)
-                              << QPoint(239, 262)
-                              << QStringList{u"CurrencyGrid"_s, u"bEdit"_s, u"bNew"_s,
-                                             u"Button3"_s}
-                              << QStringList{u"CURRENCY_CODE:CODE:0"_s,
-                                             u"CURRENCY_NAME:NAME:144"_s,
-                                             u"CURRENCY_FARE_RULE:FARE RULE:131"_s,
-                                             u"CURRENCY_TAX_RULE:TAX RULE:126"_s}
-                              << u"New or Modify Currency"_s << QSize(250, 192) << QPoint(233, 234)
-                              << QStringList{u"eCurrencyCode"_s, u"eCurrencyName"_s,
-                                             u"eFareRule"_s, u"CheckFareRule"_s, u"eTaxRule"_s,
-                                             u"eCheckTaxRule"_s, u"bSave"_s, u"bCancel"_s};
-    QTest::newRow("provider") << Kind::Provider << u"Provider (Validating Carrier)"_s
-                              << QSize(393, 281) << QPoint(212, 140)
-                              << QStringList{u"ProviderGrid"_s, u"bNew"_s, u"bEdit"_s,
-                                             u"Button3"_s}
-                              << QStringList{u"CARRIER_CODE:CODE:38"_s,
-                                             u"CARRIER_NAME:PROVIDER NAME:189"_s,
-                                             u"CARRIER_DIGIT_CODE:DIGIT:46"_s,
-                                             u"CARRIER_EQUIV_CURRENCY:Equiv:47"_s}
-                              << u"New or Modify Provider"_s << QSize(291, 104) << QPoint(220, 169)
-                              << QStringList{u"eProviderName"_s, u"eProviderCode"_s,
-                                             u"eProviderDigit"_s, u"eEquivCurrency"_s, u"bSave"_s,
-                                             u"bCancel"_s};
+                          << QStringList{u"eCarrier"_s,      u"dtpValidFrom"_s, u"dtpValidTo"_s,
+                                         u"eFromCurrency"_s, u"eToCurrency"_s,  u"eRateValue"_s,
+                                         u"bSave"_s,         u"bCancel"_s};
+    QTest::newRow("currency")
+        << Kind::Currency << u"Available Currency"_s << QSize(515, 255) << QPoint(239, 262)
+        << QStringList{u"CurrencyGrid"_s, u"bEdit"_s, u"bNew"_s, u"Button3"_s}
+        << QStringList{u"CURRENCY_CODE:CODE:0"_s, u"CURRENCY_NAME:NAME:144"_s,
+                       u"CURRENCY_FARE_RULE:FARE RULE:131"_s, u"CURRENCY_TAX_RULE:TAX RULE:126"_s}
+        << u"New or Modify Currency"_s << QSize(250, 192) << QPoint(233, 234)
+        << QStringList{u"eCurrencyCode"_s, u"eCurrencyName"_s, u"eFareRule"_s, u"CheckFareRule"_s,
+                       u"eTaxRule"_s,      u"eCheckTaxRule"_s, u"bSave"_s,     u"bCancel"_s};
+    QTest::newRow("provider")
+        << Kind::Provider << u"Provider (Validating Carrier)"_s << QSize(393, 281)
+        << QPoint(212, 140) << QStringList{u"ProviderGrid"_s, u"bNew"_s, u"bEdit"_s, u"Button3"_s}
+        << QStringList{u"CARRIER_CODE:CODE:38"_s, u"CARRIER_NAME:PROVIDER NAME:189"_s,
+                       u"CARRIER_DIGIT_CODE:DIGIT:46"_s, u"CARRIER_EQUIV_CURRENCY:Equiv:47"_s}
+        << u"New or Modify Provider"_s << QSize(291, 104) << QPoint(220, 169)
+        << QStringList{u"eProviderName"_s,  u"eProviderCode"_s, u"eProviderDigit"_s,
+                       u"eEquivCurrency"_s, u"bSave"_s,         u"bCancel"_s};
     QTest::newRow("taxes") << Kind::Taxes << u"Available Taxes"_s << QSize(515, 255)
                            << QPoint(239, 262)
                            << QStringList{u"CurrencyGrid"_s, u"bEdit"_s, u"bNew"_s, u"Button3"_s}
@@ -144,7 +141,7 @@ void TestListWindows::design_data()
                                           u"CARRIER_CODE:Carrier:51"_s,
                                           u"COUNTRY_CODE:Country:54"_s}
                            << u"TAX information"_s << QSize(250, 154) << QPoint(233, 234)
-                           << QStringList{u"eTaxCode"_s, u"eTaxName"_s, u"eCurrencyCode"_s,
+                           << QStringList{u"eTaxCode"_s,     u"eTaxName"_s,     u"eCurrencyCode"_s,
                                           u"eCarrierCode"_s, u"eCountryCode"_s, u"bSave"_s,
                                           u"bCancel"_s};
 }
@@ -292,8 +289,10 @@ void TestListWindows::titleSuffix_data()
 {
     QTest::addColumn<Kind>("kind");
     QTest::addColumn<bool>("isNew");
-    for (auto [name, kind] : {std::pair{"rate", Kind::Rate}, {"currency", Kind::Currency},
-                              {"provider", Kind::Provider}, {"taxes", Kind::Taxes}}) {
+    for (auto [name, kind] : {std::pair{"rate", Kind::Rate},
+                              {"currency", Kind::Currency},
+                              {"provider", Kind::Provider},
+                              {"taxes", Kind::Taxes}}) {
         QTest::addRow("%s New", name) << kind << true;
         QTest::addRow("%s Edit", name) << kind << false;
     }
@@ -320,8 +319,8 @@ void TestListWindows::titleSuffix()
     if (isNew) {
         w->findChild<QPushButton*>(u"bNew"_s)->click();
     } else {
-        const QRect cell = w->grid().visualRect(w->grid().model()->index(0, w->grid().columnOf(
-                                                                              w->grid().shownFields()[1])));
+        const QRect cell = w->grid().visualRect(
+            w->grid().model()->index(0, w->grid().columnOf(w->grid().shownFields()[1])));
         QTest::mouseDClick(w->grid().viewport(), Qt::LeftButton, {}, cell.center());
     }
     QVERIFY(driver.allAnswered());
@@ -360,7 +359,11 @@ void TestListWindows::lockedRowRefused()
     auto w = makeWindow(kind, data.iniPath(), data.db);
     w->browser().open();
     const QString key = w->browser().text(w->browser().shape().keyColumns.first());
-    const QString before = w->grid().model()->index(0, w->grid().columnOf(w->grid().shownFields()[1])).data().toString();
+    const QString before = w->grid()
+                               .model()
+                               ->index(0, w->grid().columnOf(w->grid().shownFields()[1]))
+                               .data()
+                               .toString();
     data.lock(lock.arg(key));
 
     ModalDriver driver;
@@ -373,7 +376,12 @@ void TestListWindows::lockedRowRefused()
     QCOMPARE(w->browser().state(), refdata::TableBrowser::State::Browsing);
     data.release();
     QCOMPARE(w->browser().text(w->browser().shape().keyColumns.first()), key);
-    QCOMPARE(w->grid().model()->index(0, w->grid().columnOf(w->grid().shownFields()[1])).data().toString(), before);
+    QCOMPARE(w->grid()
+                 .model()
+                 ->index(0, w->grid().columnOf(w->grid().shownFields()[1]))
+                 .data()
+                 .toString(),
+             before);
     QVERIFY(driver.strays.isEmpty());
 }
 

@@ -1,9 +1,8 @@
 // The carrier list on the sample database: the digit code shown as "000" and stored
 // without leading zeros, a stored digit that is no number, an empty or duplicate code
 // (refused with the server's text), and the list on its first row after a save.
-#include "refdata/ui/provider.h"
-
 #include "listtestsupport.h"
+#include "refdata/ui/provider.h"
 
 #include <QLineEdit>
 #include <QPushButton>
@@ -51,8 +50,9 @@ void TestProviderList::digit()
     QFETCH(QString, typed);
     QFETCH(QString, after);
     SampleCopy data;
-    data.exec(u"update VALIDATING_CARRIER set CARRIER_DIGIT_CODE = '%1' where CARRIER_CODE = 'SU'"_s
-                  .arg(before));
+    data.exec(
+        u"update VALIDATING_CARRIER set CARRIER_DIGIT_CODE = '%1' where CARRIER_CODE = 'SU'"_s.arg(
+            before));
     TformProvider w(data.iniPath(), data.db);
     w.gbtProvider.open();
     w.gbtProvider.last();
@@ -82,20 +82,16 @@ void TestProviderList::digit()
 void TestProviderList::digitNotANumber()
 {
     SampleCopy data;
-    data.exec(u"update VALIDATING_CARRIER set CARRIER_DIGIT_CODE = '12A' where CARRIER_CODE = 'AF'"_s);
+    data.exec(
+        u"update VALIDATING_CARRIER set CARRIER_DIGIT_CODE = '12A' where CARRIER_CODE = 'AF'"_s);
     TformProvider w(data.iniPath(), data.db);
     w.gbtProvider.open();
     ModalDriver driver;
-    QMessageBox::Icon icon = QMessageBox::NoIcon;
-    driver.expect<QMessageBox>([&](QMessageBox* box) {
-        icon = box->icon();
-        driver.messages.append(box->text());
-        box->accept();
-    });
+    driver.answer();
     w.bNewClick();
     QVERIFY(driver.allAnswered());
     QCOMPARE(driver.messages, QStringList{u"'12A' is not a valid integer value"_s});
-    QCOMPARE(icon, QMessageBox::Critical);
+    QCOMPARE(driver.icons.value(0), QMessageBox::Critical);
     QCOMPARE(w.formProviderNew->windowTitle(), u"New or Modify Provider"_s);
     QVERIFY(driver.strays.isEmpty()); // the dialog never showed
 }
@@ -103,7 +99,7 @@ void TestProviderList::digitNotANumber()
 void TestProviderList::refused_data()
 {
     QTest::addColumn<bool>("isNew");
-    QTest::addColumn<QString>("code"); // null: the current row's code left as it is
+    QTest::addColumn<QString>("code");    // null: the current row's code left as it is
     QTest::addColumn<QString>("message"); // how the message begins
     QTest::addColumn<bool>("canceled");   // the message ends in " Operation canceled"
 

@@ -1,11 +1,9 @@
 // The rate list on the sample database: the filter applied on opening and by Enter (a
 // quote in a text included), the filter and position remembered, New with its date check
 // and four-decimal rate, Edit, and Delete with its question.
-#include "refdata/ui/rate.h"
-
 #include "app/settings.h"
-
 #include "listtestsupport.h"
+#include "refdata/ui/rate.h"
 
 #include <QDateEdit>
 #include <QLineEdit>
@@ -24,8 +22,10 @@ QStringList shownRates(TformRate& w)
     auto* m = w.RateGrid->model();
     for (int r = 0; r < m->rowCount(); ++r) {
         QStringList cells;
-        for (const char16_t* f : {u"CURRENCY_FROM", u"CURRENCY_TO", u"CARRIER_CODE", u"RATE_AMOUNT"})
-            cells.append(m->index(r, w.RateGrid->columnOf(QString::fromUtf16(f))).data().toString());
+        for (const char16_t* f :
+             {u"CURRENCY_FROM", u"CURRENCY_TO", u"CARRIER_CODE", u"RATE_AMOUNT"})
+            cells.append(
+                m->index(r, w.RateGrid->columnOf(QString::fromUtf16(f))).data().toString());
         out.append(cells.join(u' '));
     }
     return out;
@@ -63,21 +63,22 @@ void TestRateList::filter_data()
         << u" CURRENCY_FROM='USD' and CURRENCY_TO='RUB' and CARRIER_CODE='SU'"_s
         << QStringList{u"USD RUB SU 92.5000"_s, u"USD RUB SU 93.2500"_s, u"USD RUB SU 89.9000"_s}
         << 3;
-    QTest::newRow("all empty: every rate") << QString() << QString() << QString() << QString()
-                                           << QStringList() << 14;
+    QTest::newRow("all empty: every rate")
+        << QString() << QString() << QString() << QString() << QStringList() << 14;
     QTest::newRow("To alone ends in a blank")
         << QString() << u"RUB"_s << QString() << u"CURRENCY_TO='RUB' "_s << QStringList() << 12;
-    QTest::newRow("Carrier alone") << QString() << QString() << u"LH"_s << u"CARRIER_CODE='LH'"_s
-                                   << QStringList{u"EUR RUB LH 100.3500"_s, u"USD RUB LH 92.8000"_s}
-                                   << 2;
+    QTest::newRow("Carrier alone")
+        << QString() << QString() << u"LH"_s << u"CARRIER_CODE='LH'"_s
+        << QStringList{u"EUR RUB LH 100.3500"_s, u"USD RUB LH 92.8000"_s} << 2;
     QTest::newRow("From and Carrier")
-        << u"EUR"_s << QString() << u"SU"_s << u" CURRENCY_FROM='EUR' and CARRIER_CODE='SU'"_s
+        << u"EUR"_s << QString() << u"SU"_s
+        << u" CURRENCY_FROM='EUR' and CARRIER_CODE='SU'"_s
         // Equal validity: the key decides.
         << QStringList{u"EUR RUB SU 100.1500"_s, u"EUR USD SU 1.0827"_s, u"EUR RUB SU 97.4000"_s}
         << 3;
     QTest::newRow("a quote matches literally")
-        << u"U'S"_s << u"'"_s << QString()
-        << u" CURRENCY_FROM='U''S' and CURRENCY_TO=''''"_s << QStringList() << 0;
+        << u"U'S"_s << u"'"_s << QString() << u" CURRENCY_FROM='U''S' and CURRENCY_TO=''''"_s
+        << QStringList() << 0;
     QTest::newRow("a quote that would end the literal")
         << QString() << QString() << u"'"_s << u"CARRIER_CODE=''''"_s << QStringList() << 0;
 }
@@ -194,15 +195,15 @@ void TestRateList::dateCheck()
     w.bNewClick();
     QVERIFY(driver.allAnswered());
     QCOMPARE(shownRate, u"89.9000"_s);
-    const QStringList stored =
-        data.rows(u"select CURRENCY_FROM, CURRENCY_TO, RATE_AMOUNT, RATE_VALID_FROM, RATE_VALID_TO "
-                  u"from FARE_CURRENCY_RATE where CARRIER_CODE = 'S7' and RATE_VALID_FROM = '%1'"_s
-                      .arg(from.toString(Qt::ISODate)));
+    const QStringList stored = data.rows(
+        u"select CURRENCY_FROM, CURRENCY_TO, RATE_AMOUNT, RATE_VALID_FROM, RATE_VALID_TO "
+        u"from FARE_CURRENCY_RATE where CARRIER_CODE = 'S7' and RATE_VALID_FROM = '%1'"_s.arg(
+            from.toString(Qt::ISODate)));
     if (saved) {
         QCOMPARE(driver.messages, QStringList());
-        QCOMPARE(stored, QStringList{u"USD|RUB|95.1235|%1|%2"_s.arg(
-                             from.toString(Qt::ISODate),
-                             from.addDays(toAfterFrom).toString(Qt::ISODate))});
+        QCOMPARE(stored,
+                 QStringList{u"USD|RUB|95.1235|%1|%2"_s.arg(
+                     from.toString(Qt::ISODate), from.addDays(toAfterFrom).toString(Qt::ISODate))});
         QCOMPARE(w.gbtRates.currentIndex(), 0);
     } else {
         QCOMPARE(driver.messages, QStringList{TformRate::DateOrderMessage});
@@ -262,7 +263,8 @@ void TestRateList::editChangesTheRow()
     QVERIFY(driver.allAnswered());
     QCOMPARE(fromDate, QDate::currentDate().addDays(-2));
     QCOMPARE(data.rows(u"select RATE_AMOUNT, RATE_VALID_TO from FARE_CURRENCY_RATE where "
-                       u"RATE_IDENTIFICATOR = "_s + id),
+                       u"RATE_IDENTIFICATOR = "_s +
+                       id),
              QStringList{u"93.3|"_s + QDate::currentDate().addDays(5).toString(Qt::ISODate)});
     QCOMPARE(w.gbtRates.text(u"RATE_IDENTIFICATOR"_s), id);
     QCOMPARE(data.rows(countRates), QStringList{u"14"_s});

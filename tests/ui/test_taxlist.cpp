@@ -1,9 +1,8 @@
 // The tax list on the sample database: a new tax in tax-code order with its country cut
 // to two characters, a currency the database refuses (an empty one included), an empty
 // tax code, and New on an empty list.
-#include "refdata/ui/taxes.h"
-
 #include "listtestsupport.h"
+#include "refdata/ui/taxes.h"
 
 #include <QLineEdit>
 #include <QPushButton>
@@ -82,12 +81,12 @@ void TestTaxList::refused_data()
     QTest::addColumn<QString>("currency");
     QTest::addColumn<QString>("message"); // how it begins; the foreign key's text otherwise
     QTest::addColumn<bool>("canceled");
-    QTest::newRow("empty currency") << u"JN"_s << QString() << u"violation of FOREIGN KEY"_s
-                                    << true;
-    QTest::newRow("unknown currency") << u"JN"_s << u"XXX"_s << u"violation of FOREIGN KEY"_s
-                                      << true;
-    QTest::newRow("empty tax code") << QString() << u"RUB"_s << TformTaxes::EmptyCodeMessage
-                                    << false;
+    QTest::newRow("empty currency")
+        << u"JN"_s << QString() << u"violation of FOREIGN KEY"_s << true;
+    QTest::newRow("unknown currency")
+        << u"JN"_s << u"XXX"_s << u"violation of FOREIGN KEY"_s << true;
+    QTest::newRow("empty tax code")
+        << QString() << u"RUB"_s << TformTaxes::EmptyCodeMessage << false;
 }
 
 void TestTaxList::refused()

@@ -24,10 +24,7 @@ public:
     }
 
 protected:
-    QSize sizeHint() const override
-    {
-        return QSize(11, QHeaderView::sizeHint().height());
-    }
+    QSize sizeHint() const override { return QSize(11, QHeaderView::sizeHint().height()); }
 
     void paintSection(QPainter* painter, const QRect& rect, int logicalIndex) const override
     {
@@ -47,8 +44,9 @@ protected:
         painter->setPen(Qt::NoPen);
         painter->setBrush(palette().color(QPalette::WindowText));
         const QPointF c = QRectF(rect).center();
-        painter->drawPolygon(QPolygonF(
-            {QPointF(c.x() - 2, c.y() - 4), QPointF(c.x() - 2, c.y() + 4), QPointF(c.x() + 2.5, c.y())}));
+        painter->drawPolygon(
+            QPolygonF({QPointF(c.x() - 2, c.y() - 4), QPointF(c.x() - 2, c.y() + 4),
+                       QPointF(c.x() + 2.5, c.y())}));
         painter->restore();
     }
 
@@ -165,8 +163,8 @@ void BrowserGrid::showCursor()
     } else {
         int column = horizontalHeader()->logicalIndex(0);
         const QModelIndex cell = m_model.index(row, std::max(column, 0));
-        selectionModel()->setCurrentIndex(
-            cell, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        selectionModel()->setCurrentIndex(cell, QItemSelectionModel::ClearAndSelect |
+                                                    QItemSelectionModel::Rows);
         scrollTo(cell);
     }
     m_syncing = false;

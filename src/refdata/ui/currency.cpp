@@ -71,4 +71,7 @@ void TformCurrency::bEditClick()
     runReported(this, [this] { runEdit(EditMode::Edit); });
 }
 
-void TformCurrency::CurrencyGridDblClick() { bEditClick(); }
+void TformCurrency::CurrencyGridDblClick()
+{
+    bEditClick();
+}

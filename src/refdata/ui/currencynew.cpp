@@ -46,19 +46,19 @@ TformNewCurrency::TformNewCurrency(QWidget* parent)
 {
     eCurrencyCode =
         place(makeTextField(this, u"eCurrencyCode"_s, 3, true), u"Currency:"_s, 8, 26, 52);
-    eCurrencyName = place(makeTextField(this, u"eCurrencyName"_s, 49, true), u"Name:"_s, 68, 26,
-                          174);
-    eFareRule = place(makeTextField(this, u"eFareRule"_s, 49, true), u"Fare Round Rule:"_s, 8, 70,
-                      210);
+    eCurrencyName =
+        place(makeTextField(this, u"eCurrencyName"_s, 49, true), u"Name:"_s, 68, 26, 174);
+    eFareRule =
+        place(makeTextField(this, u"eFareRule"_s, 49, true), u"Fare Round Rule:"_s, 8, 70, 210);
     CheckFareRule = testButton(this, u"CheckFareRule"_s);
     CheckFareRule->setGeometry(220, 70, 22, 21);
-    eTaxRule = place(makeTextField(this, u"eTaxRule"_s, 49, true), u"TAX Round Rule:"_s, 8, 114,
-                     210);
+    eTaxRule =
+        place(makeTextField(this, u"eTaxRule"_s, 49, true), u"TAX Round Rule:"_s, 8, 114, 210);
     eCheckTaxRule = testButton(this, u"eCheckTaxRule"_s);
     eCheckTaxRule->setGeometry(220, 114, 22, 21);
     placeButtons(242, 156);
-    chainTabOrder({eCurrencyCode, eCurrencyName, eFareRule, CheckFareRule, eTaxRule,
-                   eCheckTaxRule, bSave, bCancel});
+    chainTabOrder({eCurrencyCode, eCurrencyName, eFareRule, CheckFareRule, eTaxRule, eCheckTaxRule,
+                   bSave, bCancel});
 
     connect(CheckFareRule, &QPushButton::clicked, this, &TformNewCurrency::CheckFareRuleClick);
     connect(eCheckTaxRule, &QPushButton::clicked, this, &TformNewCurrency::eCheckTaxRuleClick);

@@ -58,12 +58,14 @@ void EditDialog::placeButtons(int right, int y)
     bSave->setGeometry(right - 75 - 8 - 75, y, 75, 25);
 }
 
-EditDialog::TitleSuffix::TitleSuffix(EditDialog& dialog, const QString& suffix)
-    : m_dialog(dialog)
+EditDialog::TitleSuffix::TitleSuffix(EditDialog& dialog, const QString& suffix) : m_dialog(dialog)
 {
     m_dialog.setWindowTitle(m_dialog.m_baseTitle + suffix);
 }
 
-EditDialog::TitleSuffix::~TitleSuffix() { m_dialog.setWindowTitle(m_dialog.m_baseTitle); }
+EditDialog::TitleSuffix::~TitleSuffix()
+{
+    m_dialog.setWindowTitle(m_dialog.m_baseTitle);
+}
 
 } // namespace refdata::ui

@@ -32,8 +32,8 @@ NumberEdit::NumberEdit(QWidget* parent, const QString& name, int decimals, const
 {
     setObjectName(name);
     setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    const QString pattern = decimals > 0 ? u"\\d{0,15}(\\.\\d{0,%1})?"_s.arg(decimals)
-                                         : u"\\d{0,15}"_s;
+    const QString pattern =
+        decimals > 0 ? u"\\d{0,15}(\\.\\d{0,%1})?"_s.arg(decimals) : u"\\d{0,15}"_s;
     setValidator(new QRegularExpressionValidator(QRegularExpression(pattern), this));
     // Typing without the focus (a paste by the mouse) edits as well.
     connect(this, &QLineEdit::textEdited, this, [this] { m_editing = true; });
@@ -59,7 +59,10 @@ double NumberEdit::parse(const QString& text) const
     return rounded(numbers::parseDecimal(text).value_or(0));
 }
 
-double NumberEdit::value() const { return m_editing ? parse(text()) : m_value; }
+double NumberEdit::value() const
+{
+    return m_editing ? parse(text()) : m_value;
+}
 
 void NumberEdit::setValue(double v)
 {
@@ -93,9 +96,15 @@ void NumberEdit::setValueText(const QString& text)
     setValue(*v);
 }
 
-QString NumberEdit::plainText(double v) { return v == 0 ? QString() : numbers::formatGeneral(v); }
+QString NumberEdit::plainText(double v)
+{
+    return v == 0 ? QString() : numbers::formatGeneral(v);
+}
 
-QString NumberEdit::valueText() const { return plainText(value()); }
+QString NumberEdit::valueText() const
+{
+    return plainText(value());
+}
 
 void NumberEdit::showMasked()
 {

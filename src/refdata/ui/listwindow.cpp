@@ -75,9 +75,15 @@ int ListWindow::showList()
     return exec();
 }
 
-void ListWindow::FormCreate() { move(app::readWindowPosition(m_iniPath, m_section, m_designed)); }
+void ListWindow::FormCreate()
+{
+    move(app::readWindowPosition(m_iniPath, m_section, m_designed));
+}
 
-void ListWindow::FormClose() { app::writeWindowPosition(m_iniPath, m_section, pos()); }
+void ListWindow::FormClose()
+{
+    app::writeWindowPosition(m_iniPath, m_section, pos());
+}
 
 void ListWindow::done(int result)
 {
@@ -102,8 +108,8 @@ void ListWindow::reportCanceled(const std::exception& e)
 void ListWindow::runEdit(EditMode mode)
 {
     EditDialog& dialog = editDialog();
-    const EditDialog::TitleSuffix suffix(dialog, mode == EditMode::New ? u" (New)"_s
-                                                                       : u" (Edit)"_s);
+    const EditDialog::TitleSuffix suffix(dialog,
+                                         mode == EditMode::New ? u" (New)"_s : u" (Edit)"_s);
     fillDialog(mode);
     if (dialog.exec() != QDialog::Accepted)
         return;

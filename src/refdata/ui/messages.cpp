@@ -14,8 +14,8 @@ void showMessage(QWidget* parent, const QString& text)
     box.exec();
 }
 
-bool askOkCancel(QWidget* parent, const QString& title, const QString& text,
-                 QMessageBox::Icon icon, QMessageBox::StandardButton defaultButton)
+bool askOkCancel(QWidget* parent, const QString& title, const QString& text, QMessageBox::Icon icon,
+                 QMessageBox::StandardButton defaultButton)
 {
     QMessageBox box(icon, title, text, QMessageBox::Ok | QMessageBox::Cancel, parent);
     box.setDefaultButton(defaultButton);

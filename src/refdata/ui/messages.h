@@ -15,8 +15,8 @@ namespace refdata::ui {
 void showMessage(QWidget* parent, const QString& text);
 
 // Asks with OK and Cancel; true on OK. Escape answers Cancel.
-bool askOkCancel(QWidget* parent, const QString& title, const QString& text,
-                 QMessageBox::Icon icon, QMessageBox::StandardButton defaultButton);
+bool askOkCancel(QWidget* parent, const QString& title, const QString& text, QMessageBox::Icon icon,
+                 QMessageBox::StandardButton defaultButton);
 
 // The text an error shows: the message of this program's errors, what() otherwise.
 QString errorText(const std::exception& e);
@@ -26,8 +26,7 @@ void reportError(QWidget* parent, const QString& text);
 
 // Runs a handler; an error escaping it goes to the default error report instead of the
 // event loop. Returns false when it failed.
-template <typename F>
-bool runReported(QWidget* parent, F&& handler)
+template <typename F> bool runReported(QWidget* parent, F&& handler)
 {
     try {
         std::forward<F>(handler)();

@@ -26,8 +26,8 @@ TformNewRate::TformNewRate(QWidget* parent)
     dtpValidTo = place(makeDatePicker(this, u"dtpValidTo"_s), u"Valid To:"_s, 172, 26, 103);
     eFromCurrency = place(makeTextField(this, u"eFromCurrency"_s, 3, true), u"From:"_s, 8, 74, 46);
     eToCurrency = place(makeTextField(this, u"eToCurrency"_s, 3, true), u"To:"_s, 62, 74, 46);
-    eRateValue = place(new NumberEdit(this, u"eRateValue"_s, 4, u"0.0000"_s), u"Rate:"_s, 116, 74,
-                       159);
+    eRateValue =
+        place(new NumberEdit(this, u"eRateValue"_s, 4, u"0.0000"_s), u"Rate:"_s, 116, 74, 159);
     placeButtons(275, 118);
     chainTabOrder({eCarrier, dtpValidFrom, dtpValidTo, eFromCurrency, eToCurrency, eRateValue,
                    bSave, bCancel});

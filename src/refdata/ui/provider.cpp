@@ -62,7 +62,10 @@ void TformProvider::writeRow()
     gbtProvider.setText(u"CARRIER_EQUIV_CURRENCY"_s, d.eEquivCurrency->text());
 }
 
-void TformProvider::afterPost(EditMode) { gbtProvider.first(); }
+void TformProvider::afterPost(EditMode)
+{
+    gbtProvider.first();
+}
 
 void TformProvider::bNewClick()
 {
@@ -74,4 +77,7 @@ void TformProvider::bEditClick()
     runReported(this, [this] { runEdit(EditMode::Edit); });
 }
 
-void TformProvider::ProviderGridDblClick() { bEditClick(); }
+void TformProvider::ProviderGridDblClick()
+{
+    bEditClick();
+}

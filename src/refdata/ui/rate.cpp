@@ -229,7 +229,10 @@ void TformRate::bEdirClick()
     runReported(this, [this] { runEdit(EditMode::Edit); });
 }
 
-void TformRate::RateGridDblClick() { bEdirClick(); }
+void TformRate::RateGridDblClick()
+{
+    bEdirClick();
+}
 
 void TformRate::bDeleteClick()
 {

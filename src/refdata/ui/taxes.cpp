@@ -75,4 +75,7 @@ void TformTaxes::bEditClick()
     runReported(this, [this] { runEdit(EditMode::Edit); });
 }
 
-void TformTaxes::CurrencyGridDblClick() { bEditClick(); }
+void TformTaxes::CurrencyGridDblClick()
+{
+    bEditClick();
+}

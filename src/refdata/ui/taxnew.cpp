@@ -8,8 +8,8 @@ using namespace Qt::Literals::StringLiterals;
 using namespace refdata::ui;
 
 TformNewTaxes::TformNewTaxes(QWidget* parent)
-    : EditDialog(parent, u"formNewTaxes"_s, u"TAX information"_s, QSize(250, 154),
-                 QPoint(233, 234), u"Cancel"_s)
+    : EditDialog(parent, u"formNewTaxes"_s, u"TAX information"_s, QSize(250, 154), QPoint(233, 234),
+                 u"Cancel"_s)
 {
     eTaxCode = place(makeTextField(this, u"eTaxCode"_s, 2, true), u"Tax Code:"_s, 8, 26, 52);
     eTaxName = place(makeTextField(this, u"eTaxName"_s, 79, true), u"Name:"_s, 68, 26, 174);

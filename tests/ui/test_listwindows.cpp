@@ -10,6 +10,7 @@
 
 #include <QHeaderView>
 #include <QPushButton>
+#include <QToolButton>
 
 using namespace Qt::Literals::StringLiterals;
 using namespace listtest;
@@ -88,6 +89,7 @@ private Q_SLOTS:
     void lockedRowRefused_data();
     void lockedRowRefused();
     void openErrorRaised();
+    void navigatorAndKeys();
 };
 
 void TestListWindows::design_data()
@@ -398,6 +400,48 @@ void TestListWindows::openErrorRaised()
     QVERIFY(!w.isVisible());
     QVERIFY(!w.browser().isOpen());
     QVERIFY(driver.strays.isEmpty());
+}
+
+// The navigator's buttons, the grid's keys and a click all move the browser's cursor, and
+// the grid's selection follows it; buttons that cannot move are disabled.
+void TestListWindows::navigatorAndKeys()
+{
+    SampleCopy data;
+    TformCurrency w(data.iniPath(), data.db);
+    w.gbtCurrency.open();
+    refdata::ui::DBNavigator& nav = *w.DBNavigator1;
+    BrowserGrid& grid = *w.CurrencyGrid;
+    const auto selected = [&] {
+        const QModelIndexList rows = grid.selectionModel()->selectedRows();
+        return rows.size() == 1 ? rows[0].row() : -1;
+    };
+    QVERIFY(!nav.nbFirst->isEnabled());
+    QVERIFY(!nav.nbPrior->isEnabled());
+    QVERIFY(nav.nbNext->isEnabled());
+    QCOMPARE(selected(), 0);
+
+    nav.nbLast->click();
+    QCOMPARE(w.gbtCurrency.text(u"CURRENCY_CODE"_s), u"USD"_s);
+    QCOMPARE(selected(), w.gbtCurrency.currentIndex());
+    QVERIFY(!nav.nbNext->isEnabled());
+    QVERIFY(!nav.nbLast->isEnabled());
+    QVERIFY(nav.nbFirst->isEnabled());
+
+    QTest::keyClick(&grid, Qt::Key_Home, Qt::ControlModifier);
+    QCOMPARE(w.gbtCurrency.text(u"CURRENCY_CODE"_s), u"AED"_s);
+    QTest::keyClick(&grid, Qt::Key_Down);
+    QTest::keyClick(&grid, Qt::Key_Down);
+    QCOMPARE(w.gbtCurrency.text(u"CURRENCY_CODE"_s), u"CHF"_s);
+    QCOMPARE(selected(), 2);
+    QTest::keyClick(&grid, Qt::Key_Up);
+    QCOMPARE(w.gbtCurrency.text(u"CURRENCY_CODE"_s), u"BYN"_s);
+
+    const QRect cell = grid.visualRect(grid.model()->index(4, grid.columnOf(u"CURRENCY_NAME"_s)));
+    QTest::mouseClick(grid.viewport(), Qt::LeftButton, {}, cell.center());
+    QCOMPARE(w.gbtCurrency.text(u"CURRENCY_CODE"_s), u"EUR"_s);
+    nav.nbPrior->click();
+    QCOMPARE(w.gbtCurrency.text(u"CURRENCY_CODE"_s), u"CNY"_s);
+    QCOMPARE(selected(), 3);
 }
 
 QTEST_MAIN(TestListWindows)

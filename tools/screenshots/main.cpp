@@ -6,6 +6,8 @@
 // Usage: sprrate-screenshots --socket PATH --database PATH --out DIR [WINDOW...]
 // To add a window, add a function that shows it and calls Camera::take, and list it in
 // shots below.
+#include "listwindows.h"
+
 #include "app/application.h"
 #include "host/termlinkclient.h"
 #include "pricing/ui/ticketimage.h"
@@ -131,8 +133,20 @@ bool ticketImage(const Options& o, Camera& camera)
     return ui.ok();
 }
 
+// A reference data list window as the menu shows it (listwindows.cpp).
+bool listShot(const QString& which, const Options& o, Camera& camera)
+{
+    return screenshots::listWindow(which, o.database, [&](QWidget& w, const QString& name) {
+        return camera.take(w, name);
+    });
+}
+
 const std::pair<QStringView, std::function<bool(const Options&, Camera&)>> shots[] = {
     {u"ticket-image", ticketImage},
+    {u"rate", [](const Options& o, Camera& c) { return listShot(u"rate"_s, o, c); }},
+    {u"currency", [](const Options& o, Camera& c) { return listShot(u"currency"_s, o, c); }},
+    {u"provider", [](const Options& o, Camera& c) { return listShot(u"provider"_s, o, c); }},
+    {u"taxes", [](const Options& o, Camera& c) { return listShot(u"taxes"_s, o, c); }},
 };
 
 } // namespace

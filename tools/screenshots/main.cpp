@@ -9,6 +9,7 @@
 #include "listwindows.h"
 
 #include "app/application.h"
+#include "app/ui/setupform.h"
 #include "host/termlinkclient.h"
 #include "pricing/ui/ticketimage.h"
 
@@ -18,6 +19,7 @@
 #include <QDir>
 #include <QFile>
 #include <QGuiApplication>
+#include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
 #include <QScreen>
@@ -133,6 +135,18 @@ bool ticketImage(const Options& o, Camera& camera)
     return ui.ok();
 }
 
+// The setup dialog with the shipped settings, as Setup opens it on a new installation.
+bool setupShot(const Options&, Camera& camera)
+{
+    TformSetup dialog;
+    dialog.fill(app::readSettings(QString(), QString()));
+    if (const QScreen* screen = QGuiApplication::primaryScreen())
+        dialog.move(screen->availableGeometry().center() - dialog.rect().center());
+    dialog.show();
+    dialog.eFareRegExp->setFocus();
+    return camera.take(dialog, u"setup"_s);
+}
+
 // A reference data list window as the menu shows it (listwindows.cpp).
 bool listShot(const QString& which, const Options& o, Camera& camera)
 {
@@ -147,6 +161,7 @@ const std::pair<QStringView, std::function<bool(const Options&, Camera&)>> shots
     {u"currency", [](const Options& o, Camera& c) { return listShot(u"currency"_s, o, c); }},
     {u"provider", [](const Options& o, Camera& c) { return listShot(u"provider"_s, o, c); }},
     {u"taxes", [](const Options& o, Camera& c) { return listShot(u"taxes"_s, o, c); }},
+    {u"setup", setupShot},
 };
 
 } // namespace

@@ -1,6 +1,7 @@
 #include "app/ui/setupform.h"
 
 #include <QButtonGroup>
+#include <QFont>
 #include <QFrame>
 #include <QGuiApplication>
 #include <QLabel>
@@ -33,17 +34,21 @@ TformSetup::TformSetup(QWidget* parent) : QDialog(parent)
     setObjectName(QStringLiteral("formSetup"));
     setWindowTitle(QStringLiteral("Setup"));
     setFixedSize(267, 409);
+    // The longest caption must fit the dialog's narrow column.
+    QFont small = font();
+    small.setPixelSize(11);
+    setFont(small);
 
     int y = margin;
     const auto field = [&](const char* name, const QString& caption) {
         auto* label = new QLabel(caption, this);
         label->setGeometry(margin, y, fieldWidth, 13);
-        y += 14;
+        y += 13;
         auto* edit = new QLineEdit(this);
         edit->setObjectName(QString::fromLatin1(name));
-        edit->setGeometry(margin, y, fieldWidth, 21);
+        edit->setGeometry(margin, y, fieldWidth, 20);
         label->setBuddy(edit);
-        y += 24;
+        y += 22;
         return edit;
     };
     const auto separator = [&] {
@@ -71,8 +76,8 @@ TformSetup::TformSetup(QWidget* parent) : QDialog(parent)
     const auto radio = [&](const char* name, const QString& caption) {
         auto* button = new QRadioButton(caption, this);
         button->setObjectName(QString::fromLatin1(name));
-        button->setGeometry(margin, y, fieldWidth, 18);
-        y += 19;
+        button->setGeometry(margin, y, fieldWidth, 17);
+        y += 18;
         return button;
     };
     cbGetTaxFromDBPrice = radio("cbGetTaxFromDBPrice", QStringLiteral("Convert TAX amount via Airline Rate"));
@@ -114,6 +119,9 @@ void TformSetup::fill(const app::Settings& v)
     eFareMask->setText(v.fareMask);
     eTaxMask->setText(v.taxMask);
     eCurrencyTo->setText(v.currencyTo);
+    // Long patterns show from their start.
+    for (QLineEdit* e : findChildren<QLineEdit*>())
+        e->setCursorPosition(0);
     // The own-currency mode decides when the file holds both flags.
     cbGetBSRFromVLM->setChecked(v.getTaxBsr);
     cbGetTaxFromOrgCurrency->setChecked(v.getTaxOrgCurrency);

@@ -46,7 +46,8 @@ bool btnInformPricingClick(PricingState& st, PricingServices& sv, app::TicketIma
     try {
         st.FareRate = sv.rates.LookupRate(m.FirstCarrier, source, to, true);
         fareRate = st.FareRate;
-        if (st.FareRate > 0 && m.FareCurrency != source && m.FareCurrency != to)
+        if (st.FareRate > 0 && !host::isBlank(m.FareCurrency) && m.FareCurrency != source &&
+            m.FareCurrency != to)
             fareRate = sv.rates.LookupRate(m.FirstCarrier, m.FareCurrency, to, true);
     } catch (const std::exception&) {
         return false; // the estimate ends without its dialog

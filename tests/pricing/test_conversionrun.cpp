@@ -9,6 +9,7 @@
 #include "support/qstringprint.h"
 #include "support/qtapp.h"
 #include "support/recordinginteraction.h"
+#include "support/testapplication.h"
 #include "support/testdatabase.h"
 #include "support/velmoraterm.h"
 
@@ -72,16 +73,7 @@ protected:
         resetReferenceData();
     }
 
-    void exec(const QString& sql)
-    {
-        refdata::Connection c;
-        c.setDatabaseName(s_db->path());
-        c.connect();
-        refdata::Transaction t(c, {u"write"_s, u"concurrency"_s});
-        refdata::Statement s(c, sql);
-        s.execute(t);
-        t.commit();
-    }
+    void exec(const QString& sql) { s_db->exec(sql); }
 
     void resetReferenceData()
     {
@@ -117,14 +109,8 @@ protected:
     std::unique_ptr<app::Application> application(std::chrono::milliseconds timeout =
                                                       std::chrono::seconds(30))
     {
-        QFile ini(folder.filePath(u"sprrate.INI"_s));
-        EXPECT_TRUE(ini.open(QIODevice::WriteOnly));
-        ini.write("[MAIN]\nDATABASE=" + s_db->path().toUtf8() + "\n");
-        ini.close();
-        host::registerTermLink(registry, {terminal.socket(), timeout});
-        auto a = std::make_unique<app::Application>(folder.filePath(u"sprrate"_s), ui, registry);
-        a->readSettings();
-        return a;
+        return testsupport::makeApplication(folder, s_db->path(), terminal.socket(), registry,
+                                            ui, timeout);
     }
 
     static std::unique_ptr<TestDatabase> s_db;

@@ -8,6 +8,7 @@
 #include "support/qstringprint.h"
 #include "support/qtapp.h"
 #include "support/recordinginteraction.h"
+#include "support/testapplication.h"
 #include "support/testdatabase.h"
 #include "support/velmoraterm.h"
 
@@ -126,16 +127,7 @@ protected:
         addRate(u"EUR"_s, 100.35);
     }
 
-    void exec(const QString& sql)
-    {
-        refdata::Connection c;
-        c.setDatabaseName(s_db->path());
-        c.connect();
-        refdata::Transaction t(c, {u"write"_s, u"concurrency"_s});
-        refdata::Statement s(c, sql);
-        s.execute(t);
-        t.commit();
-    }
+    void exec(const QString& sql) { s_db->exec(sql); }
 
     void addRate(const QString& from, double rate)
     {
@@ -154,14 +146,8 @@ protected:
 
     std::unique_ptr<app::Application> application()
     {
-        QFile ini(folder.filePath(u"sprrate.INI"_s));
-        EXPECT_TRUE(ini.open(QIODevice::WriteOnly));
-        ini.write("[MAIN]\nDATABASE=" + s_db->path().toUtf8() + "\n");
-        ini.close();
-        host::registerTermLink(registry, {terminal.socket(), std::chrono::seconds(30)});
-        auto a = std::make_unique<app::Application>(folder.filePath(u"sprrate"_s), ui, registry);
-        a->readSettings();
-        return a;
+        return testsupport::makeApplication(folder, s_db->path(), terminal.socket(), registry,
+                                            ui);
     }
 
     static std::unique_ptr<TestDatabase> s_db;

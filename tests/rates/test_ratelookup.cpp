@@ -38,16 +38,7 @@ protected:
         exec(u"insert into FARE_CURRENCY values ('USD', 'DOLLAR', 'CEIL(VALUE)', 'CEIL(VALUE)')"_s);
     }
 
-    void exec(const QString& sql)
-    {
-        Connection c;
-        c.setDatabaseName(s_db->path());
-        c.connect();
-        Transaction t(c, {u"write"_s, u"concurrency"_s});
-        Statement s(c, sql);
-        s.execute(t);
-        t.commit();
-    }
+    void exec(const QString& sql) { s_db->exec(sql); }
 
     void addRate(const char* values)
     {

@@ -2,6 +2,8 @@
 // from the schema (and, when asked, the sample data).
 #pragma once
 
+#include "refdata/firebird.h"
+
 #include <QDir>
 #include <QProcess>
 #include <QString>
@@ -30,6 +32,19 @@ public:
     }
 
     const QString& path() const { return m_path; }
+
+    // Runs one statement in a transaction of an attachment of its own and commits it, as
+    // another program would change the data.
+    void exec(const QString& sql) const
+    {
+        refdata::Connection c;
+        c.setDatabaseName(m_path);
+        c.connect();
+        refdata::Transaction t(c, {QStringLiteral("write"), QStringLiteral("concurrency")});
+        refdata::Statement s(c, sql);
+        s.execute(t);
+        t.commit();
+    }
     QString folder() const { return m_dir.path(); }
 
 private:

@@ -108,6 +108,15 @@ public:
         if (failed())
             throw error();
     }
+    // As check(), for a call on an attachment: a lost connection is dropped first.
+    void check(Connection& connection)
+    {
+        if (!failed())
+            return;
+        DbError e = error();
+        connection.noteError(e);
+        throw e;
+    }
 
 private:
     Firebird::IStatus* m_status;
@@ -254,11 +263,21 @@ Connection::~Connection()
     }
 }
 
-Firebird::IAttachment* Connection::attachment() const
+Firebird::IAttachment* Connection::attachment()
 {
+    if (!m_attachment && m_reattach)
+        connect();
     if (!m_attachment)
         throw DbError(u"Database not connected."_s);
     return m_attachment;
+}
+
+void Connection::noteError(const DbError& e)
+{
+    if (!e.isConnectionLost() || !m_attachment)
+        return;
+    drop();
+    m_reattach = true;
 }
 
 void Connection::connect()
@@ -302,11 +321,13 @@ void Connection::connect()
     st->init();
     m_dialect = std::min(dialect == 0 ? 3u : dialect, 3u);
     m_attachment = att;
+    m_reattach = false;
     ++m_generation;
 }
 
 void Connection::disconnect()
 {
+    m_reattach = false;
     if (!m_attachment)
         return;
     for (Transaction* t : m_transactions)
@@ -379,7 +400,7 @@ void Transaction::start()
     Status st;
     Firebird::ITransaction* t = m_connection.attachment()->startTransaction(
         st.get(), unsigned(tpb.size()), tpb.data());
-    st.check();
+    st.check(m_connection);
     m_transaction = t;
 }
 
@@ -389,7 +410,7 @@ void Transaction::commit()
         return;
     Status st;
     m_transaction->commit(st.get());
-    st.check();
+    st.check(m_connection);
     m_transaction = nullptr; // a successful commit releases the interface
 }
 
@@ -399,7 +420,7 @@ void Transaction::commitRetaining()
         return;
     Status st;
     m_transaction->commitRetaining(st.get());
-    st.check();
+    st.check(m_connection);
 }
 
 void Transaction::rollback()
@@ -469,13 +490,13 @@ int Statement::declaredLength(const QString& name, Transaction& transaction)
         throw DbError(u"Parameter \"%1\" not found."_s.arg(name));
     Status st;
     Firebird::IMessageMetadata* declared = m_statement->getInputMetadata(st.get());
-    st.check();
+    st.check(m_connection);
     const unsigned idx = unsigned(position);
     const unsigned type = declared->getType(st.get(), idx) & ~1u;
     const unsigned length = declared->getLength(st.get(), idx);
     const unsigned charset = declared->getCharSet(st.get(), idx);
     declared->release();
-    st.check();
+    st.check(m_connection);
     if (type != SQL_TEXT && type != SQL_VARYING)
         return -1;
     return int(length / bytesPerChar(charset));
@@ -525,7 +546,7 @@ void Statement::prepare(Transaction& transaction)
     Firebird::IStatement* stmt =
         att->prepare(st.get(), transaction.m_transaction, unsigned(text.size()), text.constData(),
                      m_connection.dialect(), Firebird::IStatement::PREPARE_PREFETCH_METADATA);
-    st.check();
+    st.check(m_connection);
     Firebird::IMessageMetadata* out = stmt->getOutputMetadata(st.get());
     if (st.failed()) {
         DbError e = st.error();
@@ -552,7 +573,7 @@ void Statement::prepare(Transaction& transaction)
             c.length = int(out->getLength(st.get(), i) / bytesPerChar(out->getCharSet(st.get(), i)));
         m_columns.push_back(c);
     }
-    st.check();
+    st.check(m_connection);
     m_row.assign(m_columns.size(), DbValue());
 }
 
@@ -563,10 +584,10 @@ std::vector<unsigned char> Statement::inputMessage(Firebird::IMessageMetadata** 
         return {};
     Status st;
     Firebird::IMessageMetadata* declared = m_statement->getInputMetadata(st.get());
-    st.check();
+    st.check(m_connection);
     Firebird::IMetadataBuilder* builder = declared->getBuilder(st.get());
     declared->release();
-    st.check();
+    st.check(m_connection);
 
     // Each value goes as its own type; the server converts it to what the statement
     // needs, so a text longer than a column is compared, and only stored, as typed.
@@ -607,14 +628,14 @@ std::vector<unsigned char> Statement::inputMessage(Firebird::IMessageMetadata** 
                 builder->setLength(st.get(), idx, 1);
             }
         }
-        st.check();
+        st.check(m_connection);
     } catch (...) {
         builder->release();
         throw;
     }
     Firebird::IMessageMetadata* meta = builder->getMetadata(st.get());
     builder->release();
-    st.check();
+    st.check(m_connection);
 
     std::vector<unsigned char> buffer(meta->getMessageLength(st.get()), 0);
     for (qsizetype i = 0; i < m_positionalNames.size(); ++i) {
@@ -666,7 +687,7 @@ void Statement::open(Transaction& transaction)
                                 in.empty() ? nullptr : in.data(), m_outputMetadata, 0);
     if (inMeta)
         inMeta->release();
-    st.check();
+    st.check(m_connection);
     m_cursor = cursor;
     m_cursorTransaction = &transaction;
 }
@@ -677,7 +698,7 @@ bool Statement::next()
         return false;
     Status st;
     const int r = m_cursor->fetchNext(st.get(), m_outputBuffer.data());
-    st.check();
+    st.check(m_connection);
     if (r != Firebird::IStatus::RESULT_OK)
         return false;
     readRow(*m_cursorTransaction);
@@ -717,9 +738,9 @@ std::uint64_t Statement::execute(Transaction& transaction)
                          hasOutput ? m_outputBuffer.data() : nullptr);
     if (inMeta)
         inMeta->release();
-    st.check();
+    st.check(m_connection);
     const std::uint64_t affected = m_statement->getAffectedRecords(st.get());
-    st.check();
+    st.check(m_connection);
     return affected;
 }
 
@@ -795,7 +816,7 @@ void Statement::readRow(Transaction& transaction)
             break;
         }
     }
-    st.check();
+    st.check(m_connection);
 }
 
 int Statement::columnIndex(const QString& name) const

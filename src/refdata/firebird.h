@@ -101,10 +101,18 @@ public:
     // Drops the attachment without talking to the server, after the connection was lost.
     void drop();
 
+    // An error met by a statement or transaction of this connection. When it says the
+    // connection is gone (server stopped or restarted, network failure), the attachment
+    // is dropped and the next statement or transaction that needs it attaches again, as
+    // the first use does.
+    void noteError(const DbError& e);
+
 private:
     friend class Transaction;
     friend class Statement;
-    Firebird::IAttachment* attachment() const;
+    // The attachment; attaches again after a lost connection, raises when the connection
+    // was never made or was closed.
+    Firebird::IAttachment* attachment();
 
     QString m_databaseName;
     QString m_userName;
@@ -114,6 +122,7 @@ private:
     // Bumped at every attachment, so statements know their handles are stale.
     std::uint64_t m_generation = 0;
     std::vector<Transaction*> m_transactions;
+    bool m_reattach = false; // the attachment was dropped after a lost connection
 };
 
 // A transaction of a connection with explicit parameters ("write", "read", "nowait",

@@ -112,18 +112,6 @@ void ReferenceDatabase::setLocation(const QString& databaseName, const QString& 
     IBDatabase.setPassword(password);
 }
 
-template <typename F>
-auto ReferenceDatabase::guarded(F&& action) -> decltype(action())
-{
-    try {
-        return action();
-    } catch (const DbError& e) {
-        if (e.isConnectionLost())
-            IBDatabase.drop();
-        throw;
-    }
-}
-
 void ReferenceDatabase::connectIfNeeded()
 {
     IBDatabase.connectIfNeeded();
@@ -132,78 +120,72 @@ void ReferenceDatabase::connectIfNeeded()
 std::vector<RateRow> ReferenceDatabase::findRates(const QString& from, const QString& to,
                                                   const QString& carrier)
 {
-    return guarded([&] {
-        connectIfNeeded();
-        IBTransaction.startIfNeeded();
-        m_rateSelect.close();
-        // A code longer than its column equals no row; the server would refuse to
-        // convert it instead of comparing it.
-        const std::pair<QString, QString> params[] = {
-            {u"L_FROM"_s, from}, {u"L_TO"_s, to}, {u"CARRIER"_s, carrier}};
-        for (const auto& [name, value] : params) {
-            if (!fitsDeclaredLength(value, m_rateSelect.declaredLength(name, IBTransaction)))
-                return std::vector<RateRow>{};
-            m_rateSelect.setParam(name, value);
-        }
-        m_rateSelect.open(IBTransaction);
-        CursorCloser closer{m_rateSelect};
-        std::vector<RateRow> rows;
-        while (m_rateSelect.next()) {
-            RateRow r;
-            r.currencyFrom = m_rateSelect.text(u"CURRENCY_FROM"_s);
-            r.currencyTo = m_rateSelect.text(u"CURRENCY_TO"_s);
-            r.rateAmount = m_rateSelect.number(u"RATE_AMOUNT"_s);
-            r.carrierCode = m_rateSelect.text(u"CARRIER_CODE"_s);
-            const DbValue& from = m_rateSelect.value(u"RATE_VALID_FROM"_s);
-            const DbValue& to = m_rateSelect.value(u"RATE_VALID_TO"_s);
-            if (const auto* d = std::get_if<QDate>(&from))
-                r.validFrom = *d;
-            if (const auto* d = std::get_if<QDate>(&to))
-                r.validTo = *d;
-            r.fareRule = m_rateSelect.text(u"CURRENCY_FARE_RULE"_s);
-            r.taxRule = m_rateSelect.text(u"CURRENCY_TAX_RULE"_s);
-            rows.push_back(std::move(r));
-        }
-        return rows;
-    });
+    connectIfNeeded();
+    IBTransaction.startIfNeeded();
+    m_rateSelect.close();
+    // A code longer than its column equals no row; the server would refuse to
+    // convert it instead of comparing it.
+    const std::pair<QString, QString> params[] = {
+        {u"L_FROM"_s, from}, {u"L_TO"_s, to}, {u"CARRIER"_s, carrier}};
+    for (const auto& [name, value] : params) {
+        if (!fitsDeclaredLength(value, m_rateSelect.declaredLength(name, IBTransaction)))
+            return std::vector<RateRow>{};
+        m_rateSelect.setParam(name, value);
+    }
+    m_rateSelect.open(IBTransaction);
+    CursorCloser closer{m_rateSelect};
+    std::vector<RateRow> rows;
+    while (m_rateSelect.next()) {
+        RateRow r;
+        r.currencyFrom = m_rateSelect.text(u"CURRENCY_FROM"_s);
+        r.currencyTo = m_rateSelect.text(u"CURRENCY_TO"_s);
+        r.rateAmount = m_rateSelect.number(u"RATE_AMOUNT"_s);
+        r.carrierCode = m_rateSelect.text(u"CARRIER_CODE"_s);
+        const DbValue& from = m_rateSelect.value(u"RATE_VALID_FROM"_s);
+        const DbValue& to = m_rateSelect.value(u"RATE_VALID_TO"_s);
+        if (const auto* d = std::get_if<QDate>(&from))
+            r.validFrom = *d;
+        if (const auto* d = std::get_if<QDate>(&to))
+            r.validTo = *d;
+        r.fareRule = m_rateSelect.text(u"CURRENCY_FARE_RULE"_s);
+        r.taxRule = m_rateSelect.text(u"CURRENCY_TAX_RULE"_s);
+        rows.push_back(std::move(r));
+    }
+    return rows;
 }
 
 void ReferenceDatabase::insertRate(const QString& carrier, const QString& from, const QString& to,
                                    double rateAmount)
 {
-    guarded([&] {
-        connectIfNeeded();
-        IBTransaction.startIfNeeded();
-        m_rateInsert.setParam(u"CARRIER_CODE"_s, carrier);
-        m_rateInsert.setParam(u"CURRENCY_FROM"_s, from);
-        m_rateInsert.setParam(u"CURRENCY_TO"_s, to);
-        m_rateInsert.setParam(u"RATE_AMOUNT"_s, rateAmount);
-        m_rateInsert.execute(IBTransaction);
-        IBTransaction.commitRetaining();
-    });
+    connectIfNeeded();
+    IBTransaction.startIfNeeded();
+    m_rateInsert.setParam(u"CARRIER_CODE"_s, carrier);
+    m_rateInsert.setParam(u"CURRENCY_FROM"_s, from);
+    m_rateInsert.setParam(u"CURRENCY_TO"_s, to);
+    m_rateInsert.setParam(u"RATE_AMOUNT"_s, rateAmount);
+    m_rateInsert.execute(IBTransaction);
+    IBTransaction.commitRetaining();
 }
 
 std::optional<QString> ReferenceDatabase::findTaxCurrency(const QString& taxCode,
                                                           const QString& carrier)
 {
-    return guarded([&]() -> std::optional<QString> {
-        connectIfNeeded();
-        IBTransaction.startIfNeeded();
-        m_taxSelect.close();
-        if (!fitsDeclaredLength(taxCode, m_taxSelect.declaredLength(u"PARAM_TAX_CODE"_s,
-                                                                     IBTransaction)))
-            return std::nullopt;
-        const bool carrierFits = fitsDeclaredLength(
-            carrier, m_taxSelect.declaredLength(u"PARAM_CARRIER_CODE"_s, IBTransaction));
-        m_taxSelect.setParam(u"PARAM_TAX_CODE"_s, taxCode);
-        // A carrier code that fits no row still finds the rows for every carrier.
-        m_taxSelect.setParam(u"PARAM_CARRIER_CODE"_s, carrierFits ? carrier : QString());
-        m_taxSelect.open(IBTransaction);
-        CursorCloser closer{m_taxSelect};
-        if (!m_taxSelect.next())
-            return std::nullopt;
-        return m_taxSelect.text(u"CURRENCY_CODE"_s);
-    });
+    connectIfNeeded();
+    IBTransaction.startIfNeeded();
+    m_taxSelect.close();
+    if (!fitsDeclaredLength(taxCode,
+                            m_taxSelect.declaredLength(u"PARAM_TAX_CODE"_s, IBTransaction)))
+        return std::nullopt;
+    const bool carrierFits = fitsDeclaredLength(
+        carrier, m_taxSelect.declaredLength(u"PARAM_CARRIER_CODE"_s, IBTransaction));
+    m_taxSelect.setParam(u"PARAM_TAX_CODE"_s, taxCode);
+    // A carrier code that fits no row still finds the rows for every carrier.
+    m_taxSelect.setParam(u"PARAM_CARRIER_CODE"_s, carrierFits ? carrier : QString());
+    m_taxSelect.open(IBTransaction);
+    CursorCloser closer{m_taxSelect};
+    if (!m_taxSelect.next())
+        return std::nullopt;
+    return m_taxSelect.text(u"CURRENCY_CODE"_s);
 }
 
 } // namespace refdata

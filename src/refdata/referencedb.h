@@ -54,11 +54,6 @@ public:
     Transaction IBTransaction;
 
 private:
-    // Runs a database action; a lost connection drops the attachment, so the next
-    // action connects again.
-    template <typename F>
-    auto guarded(F&& action) -> decltype(action());
-
     Statement m_rateSelect;
     Statement m_rateInsert;
     Statement m_taxSelect;

@@ -87,7 +87,12 @@ TGeneralForm::TGeneralForm(const QString& programPath, const host::AutomationReg
     m_ui->setDialogs(SetectRateForm, dlgTicketImage);
 }
 
-TGeneralForm::~TGeneralForm() = default;
+TGeneralForm::~TGeneralForm()
+{
+    // The secondary windows browse the application's database and ask through its
+    // interaction: they go first, while both still exist.
+    qDeleteAll(findChildren<QWidget*>(Qt::FindDirectChildrenOnly));
+}
 
 void TGeneralForm::FormCreate()
 {

@@ -77,8 +77,10 @@ public:
                 return result;
             const QStringList commands = planUpdateCommands(st, sv, r);
             for (const QString& command : commands) {
-                sv.link.session().Send(command, 1);
+                // Counted before it goes out: a command whose answer never comes may
+                // still have changed the record.
                 result.updateCommands.append(command);
+                sv.link.session().Send(command, 1);
             }
             result.outcome = RunResult::Outcome::Converted;
         } catch (const RunFailure& f) {

@@ -25,7 +25,9 @@ struct RunResult {
         Failed,      // an error ended the run; its message was shown
     };
     Outcome outcome = Outcome::Stopped;
-    QStringList updateCommands; // the update commands sent, in order
+    // The update commands handed to the host, in order; when the host failed while they
+    // went out, the last is the one whose answer never came.
+    QStringList updateCommands;
 };
 
 // The run's state: its values live as long as one run.

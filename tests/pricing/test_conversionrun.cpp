@@ -409,8 +409,10 @@ TEST_F(RunFixture, HostFailureWhileSendingListsWhatWasSent)
     ASSERT_EQ(ui.messages.size(), 1);
     const QString& m = ui.messages[0];
     EXPECT_TRUE(m.startsWith(u"The SPR was not converted: the host terminal failed: "_s)) << m.toStdString();
+    // The tax command is listed too: the host got it and may have acted on it.
     EXPECT_TRUE(m.endsWith(u"\r\n\r\nThe record may be partly converted. These commands were sent:\r\n"
-                           u"TTI/T01/K2USD92.8000\r\nTTK/T01/ERUB52525.00/X\r\n\r\n"
+                           u"TTI/T01/K2USD92.8000\r\nTTK/T01/ERUB52525.00/X\r\n"
+                           u"TTK/T01/XRUB1262.00YQ/XRUB409.00DE\r\n\r\n"
                            u"Check the record before ticketing."_s))
         << m.toStdString();
 }

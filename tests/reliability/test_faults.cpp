@@ -1,0 +1,319 @@
+// Faults in the middle of a session: the database server stopped or killed and brought
+// back, and the terminal killed while a conversion run waits for its answer. The
+// program must report each, write nothing half-way, and work again without a restart
+// once the other side is back.
+#include "app/application.h"
+#include "pricing/conversionrun.h"
+#include "refdata/referencedb.h"
+#include "refdata/tablebrowser.h"
+
+#include "support/firebirdserver.h"
+#include "support/qstringprint.h"
+#include "support/qtapp.h"
+#include "support/recordinginteraction.h"
+#include "support/testapplication.h"
+#include "support/testdatabase.h"
+#include "support/velmoraterm.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+#include <signal.h>
+
+#include <iostream>
+#include <thread>
+
+using namespace Qt::Literals::StringLiterals;
+using Outcome = pricing::RunResult::Outcome;
+
+namespace {
+
+// The shipped record (fare EUR, equivalent and taxes USD, carrier LH) with rules of the
+// case's own in front, which answer before the shipped ones. The record stays on the
+// screen after its update, so that every run finds it.
+QString recordScenario(QString rules)
+{
+    rules += u"\nmatch TT[IK]/T01/.* => updated then spr\n"_s;
+    QFile f(QStringLiteral(SPRRATE_SOURCE_DIR "/samples/spr-record.scn"));
+    if (!f.open(QIODevice::ReadOnly))
+        throw std::runtime_error("samples/spr-record.scn is missing");
+    return rules + u"\n"_s + QString::fromUtf8(f.readAll());
+}
+
+const QStringList referenceData = {
+    u"insert into FARE_CURRENCY values ('RUB', 'RUBLE', 'CEIL(VALUE/5)*5', "
+    u"'CEIL(INT(VALUE*10)/10)')"_s,
+    u"insert into FARE_CURRENCY values ('USD', 'US DOLLAR', 'CEIL(VALUE)', 'CEIL(VALUE)')"_s,
+    u"insert into FARE_CURRENCY values ('EUR', 'EURO', 'CEIL(VALUE)', 'CEIL(VALUE)')"_s,
+    u"insert into FARE_CURRENCY_RATE (CURRENCY_FROM, CURRENCY_TO, CARRIER_CODE, RATE_AMOUNT, "
+    u"RATE_VALID_FROM, RATE_VALID_TO) values ('USD', 'RUB', 'LH', 92.8, CURRENT_DATE - 1, "
+    u"CURRENT_DATE + 1)"_s,
+    u"insert into FARE_CURRENCY_RATE (CURRENCY_FROM, CURRENCY_TO, CARRIER_CODE, RATE_AMOUNT, "
+    u"RATE_VALID_FROM, RATE_VALID_TO) values ('EUR', 'RUB', 'LH', 100.35, CURRENT_DATE - 1, "
+    u"CURRENT_DATE + 1)"_s,
+};
+
+// ---------------------------------------------------------------------------------------
+// The database server goes away and comes back.
+
+enum class ServerFault { Stopped, Killed };
+
+class ServerGone : public testing::TestWithParam<ServerFault> {
+protected:
+    void SetUp() override
+    {
+        testsupport::ensureCoreApplication();
+        location = server.createDatabase(u"ref.gdb"_s, false);
+        for (const QString& sql : referenceData)
+            exec(sql);
+    }
+
+    void exec(const QString& sql)
+    {
+        refdata::Connection c;
+        c.setDatabaseName(location);
+        c.setUserName(testsupport::FirebirdServer::userName());
+        c.setPassword(testsupport::FirebirdServer::password());
+        c.connect();
+        refdata::Transaction t(c, {u"write"_s, u"concurrency"_s});
+        refdata::Statement s(c, sql);
+        s.execute(t);
+        t.commit();
+    }
+
+    void fault()
+    {
+        if (GetParam() == ServerFault::Stopped)
+            server.stop();
+        else
+            server.kill();
+    }
+
+    testsupport::FirebirdServer server;
+    QString location;
+};
+
+TEST_P(ServerGone, LookupsAndListsFailWithTheServersTextThenWorkWhenItIsBack)
+{
+    refdata::ReferenceDatabase db;
+    db.setLocation(location, u"sysdba"_s, u"lanternix"_s);
+    ASSERT_EQ(db.findRates(u"USD"_s, u"RUB"_s, u"LH"_s).size(), 1u);
+    refdata::TableBrowser list(db);
+    list.setTableName(u"FARE_CURRENCY_RATE"_s);
+    list.open();
+    ASSERT_EQ(list.windowRowCount(), 2);
+
+    fault();
+
+    // The attachment is found gone by the next statement: the server's own text.
+    try {
+        db.findRates(u"USD"_s, u"RUB"_s, u"LH"_s);
+        ADD_FAILURE() << "a lookup on a stopped server succeeded";
+    } catch (const refdata::DbError& e) {
+        std::cout << "[ figures ] lost connection: " << e.message().toStdString() << "\n";
+        EXPECT_TRUE(e.isConnectionLost()) << e.message().toStdString();
+        EXPECT_FALSE(e.message().isEmpty());
+    }
+    EXPECT_FALSE(db.connected()) << "the dead attachment is dropped";
+    // While the server is away every action tries to connect again and says why not.
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        try {
+            list.refresh();
+            ADD_FAILURE() << "a list refresh on a stopped server succeeded";
+        } catch (const refdata::DbError& e) {
+            std::cout << "[ figures ] server away: " << e.message().toStdString() << "\n";
+            EXPECT_TRUE(e.message().contains(u"Unable to complete network request"_s))
+                << e.message().toStdString();
+        }
+    }
+
+    server.start();
+
+    // No restart of the program: the next actions connect again.
+    EXPECT_EQ(db.findRates(u"EUR"_s, u"RUB"_s, u"LH"_s).size(), 1u);
+    list.refresh();
+    EXPECT_EQ(list.windowRowCount(), 2);
+    list.first();
+    list.edit();
+    const double before = list.number(u"RATE_AMOUNT"_s);
+    list.setNumber(u"RATE_AMOUNT"_s, before + 1);
+    list.post();
+    const auto rows = db.findRates(list.text(u"CURRENCY_FROM"_s), u"RUB"_s, u"LH"_s);
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].rateAmount, before + 1);
+}
+
+TEST_P(ServerGone, ListLosingTheServerWhileEditingKeepsNothingHalfDone)
+{
+    refdata::ReferenceDatabase db;
+    db.setLocation(location, u"sysdba"_s, u"lanternix"_s);
+    refdata::TableBrowser list(db);
+    list.setTableName(u"FARE_CURRENCY_RATE"_s);
+    list.open();
+    list.edit();
+    const double before = list.number(u"RATE_AMOUNT"_s);
+    list.setNumber(u"RATE_AMOUNT"_s, before * 2);
+
+    fault();
+    EXPECT_THROW(list.post(), refdata::DbError);
+    server.start();
+
+    // The edit was never committed: the row holds its old rate, and it can be edited
+    // again (no lock is left behind).
+    list.cancel();
+    list.refresh();
+    EXPECT_EQ(list.number(u"RATE_AMOUNT"_s), before);
+    list.edit();
+    list.setNumber(u"RATE_AMOUNT"_s, before + 0.5);
+    list.post();
+    list.refresh();
+    EXPECT_EQ(list.number(u"RATE_AMOUNT"_s), before + 0.5);
+}
+
+TEST_P(ServerGone, ConversionRunReportsTheServerAndRunsAgainWhenItIsBack)
+{
+    QTemporaryDir folder;
+    testsupport::VelmoraTerm terminal;
+    terminal.start(recordScenario({}));
+    host::AutomationRegistry registry;
+    testsupport::RecordingInteraction ui;
+    auto a = testsupport::makeApplication(folder, location, terminal.socket(), registry, ui);
+
+    ASSERT_EQ(a->btnRunClick().outcome, Outcome::Converted)
+        << ui.messages.join(u'|').toStdString() << terminal.journal().join(u' ').toStdString();
+
+    fault();
+    // Each run starts from the record on the screen.
+    terminal.kill();
+    terminal.start(recordScenario({}));
+    const qsizetype sentBefore = terminal.journal().size();
+    ui.messages.clear();
+    EXPECT_EQ(a->btnRunClick().outcome, Outcome::Failed);
+    ASSERT_EQ(ui.messages.size(), 1);
+    EXPECT_TRUE(ui.messages[0].startsWith(u"The SPR was not converted: "_s))
+        << ui.messages[0].toStdString();
+    for (const QString& command : terminal.journal().mid(sentBefore))
+        EXPECT_FALSE(command.startsWith(u"TT"_s)) << "written: " << command.toStdString();
+    // While the server is away, the run cannot open the database: raised to the caller.
+    EXPECT_THROW(a->btnRunClick(), refdata::DbError);
+
+    server.start();
+    terminal.kill();
+    terminal.start(recordScenario({}));
+    ui.messages.clear();
+    EXPECT_EQ(a->btnRunClick().outcome, Outcome::Converted) << ui.messages.join(u'|').toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, ServerGone,
+                         testing::Values(ServerFault::Stopped, ServerFault::Killed),
+                         [](const auto& info) {
+                             return info.param == ServerFault::Stopped ? "Stopped" : "Killed";
+                         });
+
+// ---------------------------------------------------------------------------------------
+// The terminal is killed while the run waits for its answer.
+
+struct KillCase {
+    const char* name;
+    QString rules;      // the command held back, so that the kill finds the run waiting
+    QStringList sql;    // further changes of the reference data
+    QString held;       // how the command the run waits for begins
+    bool sentUpdates;   // update commands went out before the kill
+};
+
+class TerminalKilled : public testing::TestWithParam<KillCase> {
+protected:
+    static void SetUpTestSuite() { s_db = std::make_unique<TestDatabase>(); }
+    static void TearDownTestSuite() { s_db.reset(); }
+    void SetUp() override
+    {
+        testsupport::ensureCoreApplication();
+        for (const char16_t* t : {u"APPLIED_TAXES", u"FARE_CURRENCY_RATE", u"FARE_CURRENCY"})
+            s_db->exec(u"delete from "_s + QString::fromUtf16(t));
+        for (const QString& sql : referenceData)
+            s_db->exec(sql);
+    }
+    static std::unique_ptr<TestDatabase> s_db;
+};
+std::unique_ptr<TestDatabase> TerminalKilled::s_db;
+
+qint64 rateCount(const QString& path)
+{
+    refdata::Connection c;
+    c.setDatabaseName(path);
+    c.connect();
+    refdata::Transaction t(c, {u"read"_s, u"concurrency"_s});
+    refdata::Statement s(c, u"select count(*) from FARE_CURRENCY_RATE"_s);
+    s.open(t);
+    s.next();
+    return std::get<qint64>(s.value(s.columns().front().name));
+}
+
+TEST_P(TerminalKilled, RunEndsWithItsMessageWritesNothingAndWorksWhenTheTerminalIsBack)
+{
+    const KillCase& c = GetParam();
+    for (const QString& sql : c.sql)
+        s_db->exec(sql);
+    const qint64 ratesBefore = rateCount(s_db->path());
+
+    QTemporaryDir folder;
+    testsupport::VelmoraTerm terminal;
+    terminal.start(recordScenario(c.rules));
+    host::AutomationRegistry registry;
+    testsupport::RecordingInteraction ui;
+    // The program's own time limit; taxes converted in their own currencies.
+    auto a = testsupport::makeApplication(folder, s_db->path(), terminal.socket(), registry, ui);
+    a->settings().getTaxOrgCurrency = true;
+
+    const qint64 pid = terminal.pid();
+    std::thread killer([pid] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(400));
+        ::kill(pid_t(pid), SIGKILL);
+    });
+    QElapsedTimer elapsed;
+    elapsed.start();
+    const pricing::RunResult result = a->btnRunClick();
+    const qint64 ms = elapsed.elapsed();
+    killer.join();
+    std::cout << "[ figures ] " << c.name << ": the run ended " << ms
+              << " ms after it started (killed at 400 ms)\n";
+
+    ASSERT_FALSE(terminal.journal().isEmpty());
+    EXPECT_TRUE(terminal.journal().last().startsWith(c.held))
+        << "killed while waiting for " << terminal.journal().last().toStdString();
+    EXPECT_EQ(result.outcome, Outcome::Failed);
+    ASSERT_EQ(ui.messages.size(), 1);
+    const QString& m = ui.messages[0];
+    EXPECT_TRUE(m.startsWith(u"The SPR was not converted: the host terminal failed: The terminal "
+                             u"closed the connection before answering."_s))
+        << m.toStdString();
+    EXPECT_EQ(m.contains(u"The record may be partly converted"_s), c.sentUpdates) << m.toStdString();
+    EXPECT_EQ(rateCount(s_db->path()), ratesBefore) << "nothing is written to the database";
+
+    // The terminal comes back on the same socket: the next run works.
+    terminal.kill();
+    terminal.start(recordScenario({}));
+    ui.messages.clear();
+    EXPECT_EQ(a->btnRunClick().outcome, Outcome::Converted) << ui.messages.join(u'|').toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, TerminalKilled,
+    testing::Values(
+        // A tax charged in GBP, whose rate is missing: the run asks the host for it and
+        // the terminal dies before the answer, so no rate may be stored.
+        KillCase{"WhileAskingTheHostForARate", u"match FQC.* => updated then spr wait 20000"_s,
+                 {u"insert into FARE_CURRENCY values ('GBP', 'POUND', 'CEIL(VALUE)', "
+                  u"'CEIL(VALUE)')"_s,
+                  u"insert into APPLIED_TAXES (TAX_CODE, TAX_NAME, CURRENCY_CODE, CARRIER_CODE, "
+                  u"COUNTRY_CODE) values ('YQ', 'SURCHARGE', 'GBP', '', 'GB')"_s},
+                 u"FQC"_s, false},
+        // The terminal dies under the first update command.
+        KillCase{"WhileWritingTheRecord", u"match TTI/T01/.* => updated then spr wait 20000"_s, {},
+                 u"TTI/T01/"_s, true}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+} // namespace

@@ -14,6 +14,8 @@
 #include "refdata/dberror.h"
 #include "refdata/referencedb.h"
 
+#include <algorithm>
+
 using namespace Qt::Literals::StringLiterals;
 
 namespace pricing {
@@ -134,6 +136,13 @@ private:
             st.Carrier = host::trimText(sv.matcher.matchedText(0).right(2));
 
         readPricingCommandAndTaxes();
+        // Without a fare or equivalent amount nothing on the screen can be converted; the
+        // commands would go out with empty currencies.
+        if (host::isBlank(r.BaseCurrency)) {
+            throw RunFailure(u"no fare or equivalent amount was recognised on the screen "
+                             u"(settings FAREREGEXP and EQUIVREGEXP)"_s,
+                             false);
+        }
 
         rates::TaxLine& first = st.TaxLines[1];
         if (host::isBlank(first.ShownCurrency))
@@ -215,11 +224,65 @@ private:
             }
             const auto first = [&] { return sv.matcher.search(line); };
             const auto next = [&] { return sv.matcher.searchAgain(); };
-            if (!patternCall(app::key::TaxRegExp, taxPattern, first))
-                continue;
-            do {
-                rates::ReadTaxLine(st.TaxLines, sv.db, sv.matcher.matchedText(0), st.Carrier);
-            } while (patternCall(app::key::TaxRegExp, taxPattern, next));
+            int read = 0;
+            if (patternCall(app::key::TaxRegExp, taxPattern, first)) {
+                do {
+                    const QString matched = sv.matcher.matchedText(0);
+                    rates::ReadTaxLine(st.TaxLines, sv.db, matched, st.Carrier);
+                    requireWholeTax(matched);
+                    ++read;
+                } while (patternCall(app::key::TaxRegExp, taxPattern, next));
+            }
+            requireEveryTaxEntryRead(line, read);
+        }
+    }
+
+    // A tax the record shows but the run could not take (beyond the 30th, or its amount
+    // unreadable) would stay in its old currency next to converted ones: the run stops.
+    void requireWholeTax(const QString& matched)
+    {
+        const std::optional<int> number = rates::TaxLineNumber(matched);
+        if (number && *number > rates::TaxLines::Size) {
+            throw RunFailure(u"the record shows tax %1, and at most %2 taxes can be converted"_s
+                                 .arg(*number)
+                                 .arg(rates::TaxLines::Size),
+                             false);
+        }
+        if (number && *number >= 1 && !st.TaxLines[*number].Present) {
+            throw RunFailure(u"the amount of tax %1 in \"%2\" cannot be read"_s.arg(*number).arg(
+                                 matched.simplified()),
+                             false);
+        }
+    }
+
+    // Every tax entry the line shows ("TX001 ...") must have been read by the tax pattern:
+    // one it missed (a character the host never sends inside it, a layout the pattern
+    // does not know) would stay unconverted on a record that is otherwise converted.
+    static void requireEveryTaxEntryRead(const QString& line, int read)
+    {
+        int shown = 0;
+        for (qsizetype p = line.indexOf(u"TX"_s); p >= 0; p = line.indexOf(u"TX"_s, p + 2)) {
+            const bool starts = p == 0 || !line[p - 1].isLetterOrNumber();
+            const QStringView number = QStringView(line).mid(p + 2, 3);
+            const bool digits = number.size() == 3 &&
+                                std::all_of(number.begin(), number.end(), [](QChar c) {
+                                    return c >= u'0' && c <= u'9';
+                                });
+            if (starts && digits)
+                ++shown;
+        }
+        if (shown > read) {
+            QString quoted = line.left(80);
+            for (QChar& c : quoted) {
+                if (c.category() == QChar::Other_Control)
+                    c = u'?';
+            }
+            throw RunFailure(u"the tax entries of the line \"%1\" could not all be read "
+                             u"(%2 shown, %3 read; setting TAXREGEXP)"_s
+                                 .arg(quoted.simplified())
+                                 .arg(shown)
+                                 .arg(read),
+                             false);
         }
     }
 

@@ -28,13 +28,22 @@ QString GetTaxCurrency(refdata::ReferenceDatabase& db, const QString& taxCode,
     }
 }
 
+// Characters count from 1 in the matched text.
+static QString numberTextOf(const QString& matchText)
+{
+    return host::columns(matchText, 3, 3) == u"X" ? host::columns(matchText, 4, 5)
+                                                  : host::columns(matchText, 3, 5);
+}
+
+std::optional<int> TaxLineNumber(const QString& matchText)
+{
+    return numbers::parseInteger(numberTextOf(matchText));
+}
+
 void ReadTaxLine(TaxLines& lines, refdata::ReferenceDatabase& db, const QString& matchText,
                  const QString& carrier)
 {
-    // Characters count from 1 in the matched text.
-    const QString numberText =
-        host::columns(matchText, 3, 3) == u"X" ? host::columns(matchText, 4, 5)
-                                               : host::columns(matchText, 3, 5);
+    const QString numberText = numberTextOf(matchText);
     const std::optional<int> number = numbers::parseInteger(numberText);
     if (!number || *number < 1 || *number > TaxLines::Size)
         return;

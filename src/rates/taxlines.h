@@ -4,6 +4,8 @@
 
 #include <QString>
 
+#include <optional>
+
 #include <array>
 
 namespace refdata {
@@ -45,6 +47,10 @@ private:
 // empty when that column is empty or the lookup fails.
 QString GetTaxCurrency(refdata::ReferenceDatabase& db, const QString& taxCode,
                        const QString& carrier);
+
+// The number of a tax entry as matched by the tax pattern ("TX001 ..." is 1, "TAX01 ..."
+// is 1); nullopt when it is not a number.
+std::optional<int> TaxLineNumber(const QString& matchText);
 
 // Files one tax entry as matched by the tax pattern ("TX001 X EUR     12.50YQ" or
 // "TAX01 ..."). A failure leaves the entry not present; a number outside 1 to 30

@@ -17,6 +17,31 @@ using namespace Qt::Literals::StringLiterals;
 namespace pricing {
 namespace {
 
+// An amount for a host command written with the user's mask. What the mask makes of it
+// must still read as an amount (digits, at most one point): a mask with other characters
+// would write them into the record.
+QString maskedAmount(double v, const QString& mask, QStringView settingKey)
+{
+    const QString text = numbers::formatMask(v, mask);
+    int points = 0;
+    bool digits = false;
+    for (const QChar c : text) {
+        if (c == u'.')
+            ++points;
+        else if (c >= u'0' && c <= u'9')
+            digits = true;
+        else
+            points = 2;
+    }
+    if (!digits || points > 1) {
+        throw RunFailure(u"the mask %1 \"%2\" writes %3 as \"%4\", which is not an amount the "
+                         u"host can take"_s.arg(settingKey.toString(), mask,
+                                                numbers::formatMask(v, u"0.00"), text),
+                         false);
+    }
+    return text;
+}
+
 class Planner {
 public:
     Planner(PricingState& state, PricingServices& services, const RunRecord& record)
@@ -107,13 +132,14 @@ private:
         }
         const QString& mask = sv.settings.fareMask;
         if (x > 0 && r.FareLineCurrency != to) {
-            commands << tt(u"TTK") + u"/E"_s + to + numbers::formatMask(x, mask) + u"/X"_s;
+            commands << tt(u"TTK") + u"/E"_s + to + maskedAmount(x, mask, app::key::FareMask) +
+                            u"/X"_s;
             return;
         }
         commands << tt(u"TTK") + u"/O"_s << tt(u"TTK") + u"/X"_s << tt(u"TTK") + u"/E"_s;
         if (sv.settings.replaceFare && !r.OrigFareCurrency.isEmpty()) {
             commands << tt(u"TTK") + u"/F"_s + r.OrigFareCurrency +
-                            numbers::formatMask(r.OrigFareAmount, mask) + u"/X"_s;
+                            maskedAmount(r.OrigFareAmount, mask, app::key::FareMask) + u"/X"_s;
         }
     }
 
@@ -135,7 +161,8 @@ private:
             // tax is converted by the rate and rounded by the rule instead of written as 0.
             if (v <= 0)
                 v = ruledTax(i, e);
-            command += u'/' + e.Indicator + to + numbers::formatMask(v, sv.settings.taxMask) + e.Code;
+            command += u'/' + e.Indicator + to +
+                       maskedAmount(v, sv.settings.taxMask, app::key::TaxMask) + e.Code;
             if (i % 4 == 0) {
                 commands << command;
                 command = prefix;

@@ -98,9 +98,6 @@ public:
     // The lower of the database's SQL dialect and 3.
     unsigned dialect() const { return m_dialect; }
 
-    // Drops the attachment without talking to the server, after the connection was lost.
-    void drop();
-
     // An error met by a statement or transaction of this connection. When it says the
     // connection is gone (server stopped or restarted, network failure), the attachment
     // is dropped and the next statement or transaction that needs it attaches again, as
@@ -110,6 +107,8 @@ public:
 private:
     friend class Transaction;
     friend class Statement;
+    // Drops the attachment without talking to the server, after the connection was lost.
+    void drop();
     // The attachment; attaches again after a lost connection, raises when the connection
     // was never made or was closed.
     Firebird::IAttachment* attachment();

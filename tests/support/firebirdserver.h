@@ -61,10 +61,9 @@ public:
         writeFile(rootPath() + QStringLiteral("/databases.conf"), QString());
         // The security database made by the embedded engine under the private
         // configuration, with the one user the tests connect as.
-        runIsql({}, QStringLiteral("CREATE DATABASE '%1' USER SYSDBA;\n"
-                                   "CREATE USER %2 PASSWORD '%3';\nCOMMIT;\n")
-                        .arg(securityPath(), userName(), password()),
-                true);
+        runIsql(QStringLiteral("CREATE DATABASE '%1' USER SYSDBA;\n"
+                               "CREATE USER %2 PASSWORD '%3';\nCOMMIT;\n")
+                    .arg(securityPath(), userName(), password()));
         start();
     }
 
@@ -72,7 +71,6 @@ public:
     FirebirdServer(const FirebirdServer&) = delete;
     FirebirdServer& operator=(const FirebirdServer&) = delete;
 
-    quint16 port() const { return m_port; }
     // The folder the server's databases live in.
     QString dataFolder() const { return m_dir.path() + QStringLiteral("/data"); }
     // "localhost/port:path" for a database file of the data folder.
@@ -111,9 +109,10 @@ public:
         env.insert(QStringLiteral("FIREBIRD_TMP"), m_dir.path());
         m_process.setProcessEnvironment(env);
         m_process.setProcessChannelMode(QProcess::MergedChannels);
+        // The port and the loopback address come from the private firebird.conf ("-p"
+        // would listen on every interface).
         m_process.start(QString::fromUtf8(ServerBinary),
-                        {QStringLiteral("-p"), QString::number(m_port), QStringLiteral("-e"),
-                         rootPath(), QStringLiteral("-el"), lockPath()});
+                        {QStringLiteral("-e"), rootPath(), QStringLiteral("-el"), lockPath()});
         if (!m_process.waitForStarted(10000))
             throw std::runtime_error("the Firebird server did not start");
         const QDeadlineTimer deadline(20000);
@@ -154,13 +153,6 @@ public:
 
     bool running() const { return m_process.state() != QProcess::NotRunning; }
 
-    // Runs an SQL script through the server with isql-fb; raises with its output when it
-    // fails. Returns what it printed.
-    QString isql(const QString& location, const QString& script) const
-    {
-        return runIsql(location, script, false);
-    }
-
 private:
     QString rootPath() const { return m_dir.path() + QStringLiteral("/root"); }
     QString lockPath() const { return m_dir.path() + QStringLiteral("/lock"); }
@@ -174,21 +166,17 @@ private:
         return env;
     }
 
-    // isql-fb on a script; embedded under the private configuration when asked (the
-    // security database), through the server otherwise.
-    QString runIsql(const QString& location, const QString& script, bool embedded) const
+    // isql-fb on a script, embedded under the private configuration (the security
+    // database is made so).
+    void runIsql(const QString& script) const
     {
         const QString path = m_dir.path() + QStringLiteral("/script.sql");
         writeFile(path, script);
         QProcessEnvironment env = clientEnvironment();
-        if (embedded) {
-            env.insert(QStringLiteral("FIREBIRD"), rootPath());
-            env.insert(QStringLiteral("FIREBIRD_LOCK"), lockPath());
-        }
-        QStringList args{QStringLiteral("-q"), QStringLiteral("-b"), QStringLiteral("-ch"),
-                         QStringLiteral("WIN1251"), QStringLiteral("-i"), path};
-        if (!location.isEmpty())
-            args << location;
+        env.insert(QStringLiteral("FIREBIRD"), rootPath());
+        env.insert(QStringLiteral("FIREBIRD_LOCK"), lockPath());
+        const QStringList args{QStringLiteral("-q"), QStringLiteral("-b"), QStringLiteral("-i"),
+                               path};
         QProcess p;
         p.setProcessChannelMode(QProcess::MergedChannels);
         p.setProcessEnvironment(env);
@@ -196,7 +184,6 @@ private:
         if (!p.waitForFinished(60000) || p.exitStatus() != QProcess::NormalExit ||
             p.exitCode() != 0)
             throw std::runtime_error("isql-fb failed: " + p.readAll().toStdString());
-        return QString::fromLocal8Bit(p.readAll());
     }
 
     static void writeFile(const QString& path, const QString& text)

@@ -77,8 +77,7 @@ protected:
 
     void resetReferenceData()
     {
-        for (const char16_t* t : {u"APPLIED_TAXES", u"FARE_CURRENCY_RATE", u"FARE_CURRENCY"})
-            exec(u"delete from "_s + QString::fromUtf16(t));
+        s_db->clearLookupData();
         for (const char16_t* code : {u"RUB", u"USD", u"EUR", u"GBP"}) {
             exec(u"insert into FARE_CURRENCY values ('"_s + QString::fromUtf16(code) +
                  u"', 'X', 'CEIL(VALUE/5)*5', 'CEIL(INT(VALUE*10)/10)')"_s);

@@ -30,8 +30,7 @@ protected:
     void SetUp() override
     {
         db.setLocation(s_db->path(), u"sysdba"_s, u"lanternix"_s);
-        for (const char16_t* t : {u"APPLIED_TAXES", u"FARE_CURRENCY_RATE", u"FARE_CURRENCY"})
-            exec(u"delete from "_s + QString::fromUtf16(t));
+        s_db->clearLookupData();
         exec(u"insert into FARE_CURRENCY values ('RUB', 'ROUBLE', 'CEIL(VALUE/5)*5', "
              u"'CEIL(INT(VALUE*10)/10)')"_s);
         exec(u"insert into FARE_CURRENCY values ('EUR', 'EURO', 'CEIL(VALUE)', 'CEIL(VALUE*10)/10')"_s);

@@ -17,6 +17,7 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -73,15 +74,8 @@ protected:
 
     void exec(const QString& sql)
     {
-        refdata::Connection c;
-        c.setDatabaseName(location);
-        c.setUserName(testsupport::FirebirdServer::userName());
-        c.setPassword(testsupport::FirebirdServer::password());
-        c.connect();
-        refdata::Transaction t(c, {u"write"_s, u"concurrency"_s});
-        refdata::Statement s(c, sql);
-        s.execute(t);
-        t.commit();
+        testsupport::execOn(location, sql, testsupport::FirebirdServer::userName(),
+                            testsupport::FirebirdServer::password());
     }
 
     void fault()
@@ -213,6 +207,33 @@ INSTANTIATE_TEST_SUITE_P(Faults, ServerGone,
                              return info.param == ServerFault::Stopped ? "Stopped" : "Killed";
                          });
 
+// sprrate-cli on a database the server serves, as "DATABASE=host/port:path" names it.
+TEST(ServerLocation, CommandLineRunConvertsFromADatabaseOnTheServer)
+{
+    testsupport::ensureCoreApplication();
+    testsupport::FirebirdServer server;
+    const QString location = server.createDatabase(u"cli.gdb"_s, true);
+    testsupport::VelmoraTerm terminal;
+    terminal.start(recordScenario({}));
+
+    // The program reads the settings file beside itself.
+    QTemporaryDir folder;
+    const QString program = folder.filePath(u"sprrate-cli"_s);
+    ASSERT_TRUE(QFile::copy(QStringLiteral(SPRRATE_CLI_PATH), program));
+    QFile ini(folder.filePath(u"sprrate.INI"_s));
+    ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+    ini.write("[MAIN]\nDATABASE=" + location.toUtf8() + "\n");
+    ini.close();
+
+    QProcess cli;
+    cli.start(program, {u"run"_s, u"--socket"_s, terminal.socket()});
+    ASSERT_TRUE(cli.waitForFinished(60000));
+    const QString out = QString::fromUtf8(cli.readAllStandardOutput());
+    EXPECT_EQ(cli.exitCode(), 0) << cli.readAllStandardError().toStdString();
+    EXPECT_TRUE(out.contains(u"TTI/T01/K2USD92.8000"_s)) << out.toStdString();
+    EXPECT_TRUE(terminal.journal().contains(u"TTI/T01/K2USD92.8000"_s));
+}
+
 // ---------------------------------------------------------------------------------------
 // The terminal is killed while the run waits for its answer.
 
@@ -231,8 +252,7 @@ protected:
     void SetUp() override
     {
         testsupport::ensureCoreApplication();
-        for (const char16_t* t : {u"APPLIED_TAXES", u"FARE_CURRENCY_RATE", u"FARE_CURRENCY"})
-            s_db->exec(u"delete from "_s + QString::fromUtf16(t));
+        s_db->clearLookupData();
         for (const QString& sql : referenceData)
             s_db->exec(sql);
     }
@@ -242,14 +262,8 @@ std::unique_ptr<TestDatabase> TerminalKilled::s_db;
 
 qint64 rateCount(const QString& path)
 {
-    refdata::Connection c;
-    c.setDatabaseName(path);
-    c.connect();
-    refdata::Transaction t(c, {u"read"_s, u"concurrency"_s});
-    refdata::Statement s(c, u"select count(*) from FARE_CURRENCY_RATE"_s);
-    s.open(t);
-    s.next();
-    return std::get<qint64>(s.value(s.columns().front().name));
+    return std::get<qint64>(
+        testsupport::queryOn(path, u"select count(*) from FARE_CURRENCY_RATE"_s).front().front());
 }
 
 TEST_P(TerminalKilled, RunEndsWithItsMessageWritesNothingAndWorksWhenTheTerminalIsBack)

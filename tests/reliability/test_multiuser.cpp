@@ -5,6 +5,7 @@
 #include "support/firebirdserver.h"
 #include "support/qstringprint.h"
 #include "support/qtapp.h"
+#include "support/testdatabase.h"
 
 #include "refdata/firebird.h"
 #include "refdata/tablebrowser.h"
@@ -91,15 +92,8 @@ protected:
 
     void exec(const QString& sql)
     {
-        refdata::Connection c;
-        c.setDatabaseName(location);
-        c.setUserName(testsupport::FirebirdServer::userName());
-        c.setPassword(testsupport::FirebirdServer::password());
-        c.connect();
-        refdata::Transaction t(c, {u"write"_s, u"concurrency"_s});
-        refdata::Statement s(c, sql);
-        s.execute(t);
-        t.commit();
+        testsupport::execOn(location, sql, testsupport::FirebirdServer::userName(),
+                            testsupport::FirebirdServer::password());
     }
 
     // A USD to RUB rate valid today for a carrier; returns its identifier.
@@ -117,22 +111,8 @@ protected:
 
     std::vector<std::vector<refdata::DbValue>> query(const QString& sql)
     {
-        refdata::Connection c;
-        c.setDatabaseName(location);
-        c.setUserName(testsupport::FirebirdServer::userName());
-        c.setPassword(testsupport::FirebirdServer::password());
-        c.connect();
-        refdata::Transaction t(c, {u"read"_s, u"concurrency"_s});
-        refdata::Statement s(c, sql);
-        s.open(t);
-        std::vector<std::vector<refdata::DbValue>> rows;
-        while (s.next()) {
-            std::vector<refdata::DbValue> row;
-            for (int i = 0; i < int(s.columns().size()); ++i)
-                row.push_back(s.value(s.columns()[std::size_t(i)].name));
-            rows.push_back(row);
-        }
-        return rows;
+        return testsupport::queryOn(location, sql, testsupport::FirebirdServer::userName(),
+                                    testsupport::FirebirdServer::password());
     }
 
     double amountOf(int id)

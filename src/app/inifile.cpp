@@ -35,6 +35,24 @@ QStringView sectionName(const QString& line)
 
 bool isComment(QStringView t) { return t.startsWith(u';'); }
 
+// Whether bytes holding anything beyond ASCII are valid UTF-8: such a file is read as
+// UTF-8, whatever code page wrote it.
+bool readsAsUtf8(QByteArrayView bytes)
+{
+    bool ascii = true;
+    for (const char c : bytes) {
+        if (static_cast<unsigned char>(c) >= 0x80) {
+            ascii = false;
+            break;
+        }
+    }
+    if (ascii)
+        return false;
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    const QString decoded = utf8.decode(bytes); // decodes only when made a string
+    return !utf8.hasError();
+}
+
 } // namespace
 
 IniFile::IniFile(QString path) : m_path(std::move(path)) {}
@@ -183,11 +201,13 @@ QByteArray IniFile::serialize() const
     if (m_finalNewline && !m_lines.isEmpty())
         text += m_newline;
     // A file read as Windows-1251 stays so, unless it now holds a character that code
-    // page cannot write; then the whole file is written as UTF-8 rather than lose it.
+    // page cannot write, or its bytes would read back as UTF-8 (the one byte that told
+    // the code page was in a value just overwritten): then the whole file is written as
+    // UTF-8, so that every other value reads back as it was.
     if (!m_utf8) {
         QStringEncoder cp1251("windows-1251");
         QByteArray bytes = cp1251.encode(text);
-        if (!cp1251.hasError())
+        if (!cp1251.hasError() && !readsAsUtf8(bytes))
             return bytes;
     }
     QByteArray bytes = m_bom ? QByteArray("\xEF\xBB\xBF") : QByteArray();

@@ -269,13 +269,32 @@ TEST_F(IniFixture, CyrillicFileInTheWindowsCodePageStaysSo)
     ASSERT_TRUE(ini.save());
     EXPECT_EQ(readFile(), QByteArray("[MAIN]\nNOTE=\xCA\xF3\xF0\xF1\nTAXMASK=0\n"));
 
-    // A character the code page lacks turns the file into UTF-8 rather than a "?".
-    ini.writeString(u"MAIN", u"TAXMASK", q(u"\u20ac0"));
+    // A character the code page lacks (an e with acute) turns the file into UTF-8
+    // rather than a "?".
+    ini.writeString(u"MAIN", u"TAXMASK", q(u"\u00e90"));
     ASSERT_TRUE(ini.save());
+    EXPECT_TRUE(readFile().contains("TAXMASK=\xC3\xA9" "0"));
     IniFile again(path());
     ASSERT_TRUE(again.load());
     EXPECT_EQ(again.readString(u"MAIN", u"NOTE", QString()), q(u"\u041a\u0443\u0440\u0441"));
-    EXPECT_EQ(again.readString(u"MAIN", u"TAXMASK", QString()), q(u"\u20ac0"));
+    EXPECT_EQ(again.readString(u"MAIN", u"TAXMASK", QString()), q(u"\u00e90"));
+}
+
+TEST_F(IniFixture, CodePageFileWhoseOtherBytesLookLikeUtf8KeepsItsValues)
+{
+    // Windows-1251 where "\xD0\x86" (Cyrillic Er, dagger) is also valid UTF-8; only the
+    // overwritten value's "\x8D" told the code page. The other value must read back as it
+    // was, not as the one UTF-8 letter those two bytes also make.
+    writeFile("[MAIN]\r\nNOTE=\xD0\x86S\r\n[RATEWINDOW]\r\nLEFT=264\x8D\r\n");
+    IniFile ini(path());
+    ASSERT_TRUE(ini.load());
+    ASSERT_EQ(ini.readString(u"MAIN", u"NOTE", QString()), q(u"\u0420\u2020S"));
+    ini.writeString(u"RATEWINDOW", u"LEFT", q(u"300"));
+    ASSERT_TRUE(ini.save());
+    IniFile again(path());
+    ASSERT_TRUE(again.load());
+    EXPECT_EQ(again.readString(u"MAIN", u"NOTE", QString()), q(u"\u0420\u2020S"));
+    EXPECT_EQ(again.readInteger(u"RATEWINDOW", u"LEFT", 0), 300);
 }
 
 TEST_F(IniFixture, BinaryFileReadsAsDefaults)

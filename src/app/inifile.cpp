@@ -10,7 +10,9 @@
 namespace app {
 namespace {
 
-bool isSpace(QChar c) { return c == u' ' || c == u'\t'; }
+// A stray carriage return (a file cut after one, or old Mac line ends) is a blank, so
+// that it neither spoils a number nor changes a value when a line break is added after it.
+bool isSpace(QChar c) { return c == u' ' || c == u'\t' || c == u'\r'; }
 
 QStringView trimmedView(QStringView s)
 {

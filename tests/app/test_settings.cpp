@@ -297,6 +297,22 @@ TEST_F(IniFixture, CodePageFileWhoseOtherBytesLookLikeUtf8KeepsItsValues)
     EXPECT_EQ(again.readInteger(u"RATEWINDOW", u"LEFT", 0), 300);
 }
 
+TEST_F(IniFixture, StrayCarriageReturnIsABlank)
+{
+    // A file cut after a carriage return: the number is still read, and a section added
+    // after it (which puts a line feed behind that return) does not change it.
+    writeFile("[WINDOW]\nLEFT=561\r");
+    IniFile ini(path());
+    ASSERT_TRUE(ini.load());
+    EXPECT_EQ(ini.readInteger(u"WINDOW", u"LEFT", 0), 561);
+    ini.writeString(u"MAIN", u"TAXMASK", q(u"0"));
+    ASSERT_TRUE(ini.save());
+    IniFile again(path());
+    ASSERT_TRUE(again.load());
+    EXPECT_EQ(again.readString(u"WINDOW", u"LEFT", QString()), q(u"561"));
+    EXPECT_EQ(again.readString(u"MAIN", u"TAXMASK", QString()), q(u"0"));
+}
+
 TEST_F(IniFixture, BinaryFileReadsAsDefaults)
 {
     QByteArray junk;

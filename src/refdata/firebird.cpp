@@ -200,11 +200,12 @@ void writeAs(unsigned char* p, T v)
     std::memcpy(p, &v, sizeof v);
 }
 
-QString readBlobText(Firebird::IAttachment* att, Firebird::ITransaction* tra, ISC_QUAD id)
+QString readBlobText(Connection& connection, Firebird::IAttachment* att,
+                     Firebird::ITransaction* tra, ISC_QUAD id)
 {
     Status st;
     Firebird::IBlob* blob = att->openBlob(st.get(), tra, &id, 0, nullptr);
-    st.check();
+    st.check(connection);
     QByteArray bytes;
     char chunk[8192];
     for (;;) {
@@ -221,8 +222,10 @@ QString readBlobText(Firebird::IAttachment* att, Firebird::ITransaction* tra, IS
     blob->close(st.get());
     if (st.failed())
         blob->release();
-    if (failed)
+    if (failed) {
+        connection.noteError(error);
         throw error;
+    }
     return fromWin1251(bytes);
 }
 
@@ -551,6 +554,7 @@ void Statement::prepare(Transaction& transaction)
     if (st.failed()) {
         DbError e = st.error();
         stmt->release();
+        m_connection.noteError(e);
         throw e;
     }
     m_statement = stmt;
@@ -668,6 +672,7 @@ std::vector<unsigned char> Statement::inputMessage(Firebird::IMessageMetadata** 
     if (st.failed()) {
         DbError e = st.error();
         meta->release();
+        m_connection.noteError(e);
         throw e;
     }
     *metadata = meta;
@@ -805,8 +810,8 @@ void Statement::readRow(Transaction& transaction)
             break;
         case SQL_BLOB:
             if (m_columns[i].kind == ColumnKind::TextBlob) {
-                m_row[i] = readBlobText(m_connection.attachment(), transaction.m_transaction,
-                                        readAs<ISC_QUAD>(p));
+                m_row[i] = readBlobText(m_connection, m_connection.attachment(),
+                                        transaction.m_transaction, readAs<ISC_QUAD>(p));
             } else {
                 m_row[i] = DbValue();
             }

@@ -37,22 +37,15 @@ QStringView sectionName(const QString& line)
 
 bool isComment(QStringView t) { return t.startsWith(u';'); }
 
-// Whether bytes holding anything beyond ASCII are valid UTF-8: such a file is read as
-// UTF-8, whatever code page wrote it.
-bool readsAsUtf8(QByteArrayView bytes)
+// The text of bytes that are valid UTF-8, which is how a file is read whatever code page
+// wrote it; nullopt for any other bytes.
+std::optional<QString> decodeUtf8(QByteArrayView bytes)
 {
-    bool ascii = true;
-    for (const char c : bytes) {
-        if (static_cast<unsigned char>(c) >= 0x80) {
-            ascii = false;
-            break;
-        }
-    }
-    if (ascii)
-        return false;
     QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    const QString decoded = utf8.decode(bytes); // decodes only when made a string
-    return !utf8.hasError();
+    QString text = utf8.decode(bytes);
+    if (utf8.hasError())
+        return std::nullopt;
+    return text;
 }
 
 } // namespace
@@ -80,13 +73,9 @@ void IniFile::parse(QByteArray bytes)
     m_bom = bytes.startsWith("\xEF\xBB\xBF");
     if (m_bom)
         bytes.remove(0, 3);
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = utf8.decode(bytes);
-    m_utf8 = !utf8.hasError();
-    if (!m_utf8) {
-        QStringDecoder cp1251("windows-1251");
-        text = cp1251.decode(bytes);
-    }
+    std::optional<QString> utf8 = decodeUtf8(bytes);
+    m_utf8 = utf8.has_value();
+    QString text = m_utf8 ? *std::move(utf8) : QStringDecoder("windows-1251").decode(bytes);
     m_newline = text.contains(u"\r\n") ? QStringLiteral("\r\n") : QStringLiteral("\n");
     m_finalNewline = text.isEmpty() || text.endsWith(u'\n');
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
@@ -205,11 +194,12 @@ QByteArray IniFile::serialize() const
     // A file read as Windows-1251 stays so, unless it now holds a character that code
     // page cannot write, or its bytes would read back as UTF-8 (the one byte that told
     // the code page was in a value just overwritten): then the whole file is written as
-    // UTF-8, so that every other value reads back as it was.
+    // UTF-8, so that every other value reads back as it was. (Plain ASCII is the same
+    // bytes either way.)
     if (!m_utf8) {
         QStringEncoder cp1251("windows-1251");
         QByteArray bytes = cp1251.encode(text);
-        if (!cp1251.hasError() && !readsAsUtf8(bytes))
+        if (!cp1251.hasError() && !decodeUtf8(bytes))
             return bytes;
     }
     QByteArray bytes = m_bom ? QByteArray("\xEF\xBB\xBF") : QByteArray();

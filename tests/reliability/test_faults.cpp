@@ -220,10 +220,7 @@ TEST(ServerLocation, CommandLineRunConvertsFromADatabaseOnTheServer)
     QTemporaryDir folder;
     const QString program = folder.filePath(u"sprrate-cli"_s);
     ASSERT_TRUE(QFile::copy(QStringLiteral(SPRRATE_CLI_PATH), program));
-    QFile ini(folder.filePath(u"sprrate.INI"_s));
-    ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
-    ini.write("[MAIN]\nDATABASE=" + location.toUtf8() + "\n");
-    ini.close();
+    testsupport::writeSettingsFile(folder, "[MAIN]\nDATABASE=" + location.toUtf8() + "\n");
 
     QProcess cli;
     cli.start(program, {u"run"_s, u"--socket"_s, terminal.socket()});

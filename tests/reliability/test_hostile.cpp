@@ -322,13 +322,8 @@ protected:
 
     std::unique_ptr<app::Application> start(const QByteArray& ini)
     {
-        QFile file(folder.filePath(u"sprrate.INI"_s));
-        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
-        file.write(ini);
-        file.close();
-        auto a = std::make_unique<app::Application>(folder.filePath(u"sprrate"_s), ui, registry);
-        a->readSettings();
-        return a;
+        testsupport::writeSettingsFile(folder, ini);
+        return testsupport::startApplication(folder, registry, ui);
     }
 
     static std::unique_ptr<TestDatabase> s_db;

@@ -14,21 +14,33 @@
 
 namespace testsupport {
 
+// Writes the settings file the program in folder reads.
+inline void writeSettingsFile(const QTemporaryDir& folder, const QByteArray& ini)
+{
+    QFile file(folder.filePath(QStringLiteral("sprrate.INI")));
+    if (!file.open(QIODevice::WriteOnly) || file.write(ini) != ini.size())
+        throw std::runtime_error("cannot write the settings file");
+}
+
+// An application whose program lies in folder, its settings read from there.
+inline std::unique_ptr<app::Application> startApplication(const QTemporaryDir& folder,
+                                                          host::AutomationRegistry& registry,
+                                                          app::UserInteraction& ui)
+{
+    auto a = std::make_unique<app::Application>(folder.filePath(QStringLiteral("sprrate")), ui,
+                                                registry);
+    a->readSettings();
+    return a;
+}
+
 inline std::unique_ptr<app::Application>
 makeApplication(const QTemporaryDir& folder, const QString& database, const QString& socket,
                 host::AutomationRegistry& registry, app::UserInteraction& ui,
                 std::chrono::milliseconds timeout = std::chrono::seconds(30))
 {
-    QFile ini(folder.filePath(QStringLiteral("sprrate.INI")));
-    if (!ini.open(QIODevice::WriteOnly) ||
-        ini.write("[MAIN]\nDATABASE=" + database.toUtf8() + "\n") < 0)
-        throw std::runtime_error("cannot write the settings file");
-    ini.close();
+    writeSettingsFile(folder, "[MAIN]\nDATABASE=" + database.toUtf8() + "\n");
     host::registerTermLink(registry, {socket, timeout});
-    auto a = std::make_unique<app::Application>(folder.filePath(QStringLiteral("sprrate")), ui,
-                                                registry);
-    a->readSettings();
-    return a;
+    return startApplication(folder, registry, ui);
 }
 
 } // namespace testsupport

@@ -2,7 +2,7 @@
 // every match visited with search and search again, beside raw PCRE2 JIT on the same
 // translated patterns and std::regex (ECMAScript) on the pattern texts as the peers;
 // and the cost of compiling each shipped pattern.
-#include "app/settings.h"
+#include "base/settings.h"
 #include "rates/pattern/patternmatcher.h"
 
 #include <benchmark/benchmark.h>
@@ -63,7 +63,7 @@ SPR000 01                                     PRICED 12MAY26 AGT 4711
 
 std::array<QString, 5> shippedPatterns()
 {
-    using namespace app::defaults;
+    using namespace base::defaults;
     return {FareRegExp.toString(), EquivRegExp.toString(), TaxRegExp.toString(),
             SegmentFv.toString(), ElementFv.toString()};
 }

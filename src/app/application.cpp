@@ -7,11 +7,11 @@
 
 namespace app {
 
-Application::Application(const QString& programPath, UserInteraction& ui,
+Application::Application(const QString& programPath, base::UserInteraction& ui,
                          const host::AutomationRegistry& registry)
     : m_ui(ui),
       m_programPath(programPath),
-      m_settingsPath(settingsFilePath(programPath)),
+      m_settingsPath(base::settingsFilePath(programPath)),
       m_link(registry, ui),
       m_rates(m_db, ui, [this](const QString& from, const QString& to, double amount, bool keep) {
           return rates::ConvertViaHost(m_link.session(), m_matcher, from, to, amount, keep);
@@ -22,11 +22,11 @@ Application::Application(const QString& programPath, UserInteraction& ui,
 void Application::readSettings()
 {
     const QString programDir = QFileInfo(m_programPath).absolutePath();
-    m_settings = app::readSettings(m_settingsPath, defaultDatabasePath(programDir));
+    m_settings = base::readSettings(m_settingsPath, base::defaultDatabasePath(programDir));
     m_db.setLocation(m_settings.database, m_settings.userName, m_settings.password);
 }
 
-void Application::saveSetup(const Settings& edited)
+void Application::saveSetup(const base::Settings& edited)
 {
     m_settings.fareRegExp = edited.fareRegExp;
     m_settings.equivRegExp = edited.equivRegExp;
@@ -39,7 +39,7 @@ void Application::saveSetup(const Settings& edited)
     m_settings.fareMask = edited.fareMask;
     m_settings.taxMask = edited.taxMask;
     // A failed write is ignored: the values already hold for this session.
-    writeSetupSettings(m_settingsPath, m_settings);
+    base::writeSetupSettings(m_settingsPath, m_settings);
 }
 
 pricing::PricingServices Application::services()

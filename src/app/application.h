@@ -4,8 +4,8 @@
 // own one and hand it their way of asking the user.
 #pragma once
 
-#include "app/interaction.h"
-#include "app/settings.h"
+#include "base/interaction.h"
+#include "base/settings.h"
 #include "host/automation.h"
 #include "host/hostlink.h"
 #include "pricing/conversionrun.h"
@@ -20,7 +20,7 @@ class Application {
 public:
     // programPath decides the settings file and the default database location. The
     // registry creates the terminal's automation objects.
-    Application(const QString& programPath, UserInteraction& ui,
+    Application(const QString& programPath, base::UserInteraction& ui,
                 const host::AutomationRegistry& registry);
 
     // FormCreate's reading: the settings, then the database location and credentials
@@ -28,11 +28,11 @@ public:
     void readSettings();
 
     const QString& settingsPath() const { return m_settingsPath; }
-    Settings& settings() { return m_settings; }
-    const Settings& settings() const { return m_settings; }
+    base::Settings& settings() { return m_settings; }
+    const base::Settings& settings() const { return m_settings; }
 
     // The setup dialog's Save: takes the values and writes the dialog's keys.
-    void saveSetup(const Settings& edited);
+    void saveSetup(const base::Settings& edited);
 
     // The Run button. A database that cannot be opened is raised to the caller.
     pricing::RunResult btnRunClick();
@@ -40,27 +40,27 @@ public:
     // opened is raised to the caller.
     bool btnInformPricingClick();
     // What the ticket image dialog shows; kept between estimates.
-    const TicketImage& ticketImage() const { return m_ticketImage; }
+    const base::TicketImage& ticketImage() const { return m_ticketImage; }
 
     refdata::ReferenceDatabase& database() { return m_db; }
     host::HostLink& hostLink() { return m_link; }
     pricing::PricingState& pricing() { return m_pricing; }
     rates::RateLookup& rateLookup() { return m_rates; }
-    UserInteraction& ui() { return m_ui; }
+    base::UserInteraction& ui() { return m_ui; }
 
 private:
     pricing::PricingServices services();
 
-    UserInteraction& m_ui;
+    base::UserInteraction& m_ui;
     QString m_programPath;
     QString m_settingsPath;
-    Settings m_settings;
+    base::Settings m_settings;
     pattern::PatternMatcher m_matcher;
     refdata::ReferenceDatabase m_db;
     host::HostLink m_link;
     rates::RateLookup m_rates;
     pricing::PricingState m_pricing;
-    TicketImage m_ticketImage;
+    base::TicketImage m_ticketImage;
 };
 
 } // namespace app

@@ -49,7 +49,7 @@ std::optional<QString> ConsoleInteraction::chooseRate(const QStringList& items)
     return rates::rateFromItem(items[chosen - 1]);
 }
 
-void ConsoleInteraction::showTicketImage(const TicketImage& f)
+void ConsoleInteraction::showTicketImage(const base::TicketImage& f)
 {
     const QString indent(13, u' ');
     m_out << "FARE:        " << f.eFare << '\n'

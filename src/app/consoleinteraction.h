@@ -2,7 +2,7 @@
 // from standard input or decided in advance, the ticket image goes to standard output.
 #pragma once
 
-#include "app/interaction.h"
+#include "base/interaction.h"
 
 #include <QTextStream>
 
@@ -15,7 +15,7 @@ struct RateChoice {
     int item = 0;
 };
 
-class ConsoleInteraction : public UserInteraction {
+class ConsoleInteraction : public base::UserInteraction {
 public:
     ConsoleInteraction(QTextStream& in, QTextStream& out, QTextStream& err,
                        RateChoice choice = RateChoice())
@@ -26,7 +26,7 @@ public:
     void showMessage(const QString& text) override;
     std::optional<QString> chooseRate(const QStringList& items) override;
     // The dialog's fields as labelled lines on standard output.
-    void showTicketImage(const TicketImage& fields) override;
+    void showTicketImage(const base::TicketImage& fields) override;
 
     int messageCount() const { return m_messages; }
 

@@ -1,6 +1,6 @@
 #include "host/hostlink.h"
 
-#include "app/interaction.h"
+#include "base/interaction.h"
 #include "host/hosterror.h"
 
 using namespace Qt::Literals::StringLiterals;

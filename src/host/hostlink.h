@@ -6,7 +6,7 @@
 
 #include <memory>
 
-namespace app {
+namespace base {
 class UserInteraction;
 }
 
@@ -19,7 +19,7 @@ inline constexpr QStringView NotRegisteredMessage =
 
 class HostLink {
 public:
-    HostLink(const AutomationRegistry& registry, app::UserInteraction& ui)
+    HostLink(const AutomationRegistry& registry, base::UserInteraction& ui)
         : m_registry(registry), m_ui(ui)
     {}
 
@@ -40,7 +40,7 @@ public:
 
 private:
     const AutomationRegistry& m_registry;
-    app::UserInteraction& m_ui;
+    base::UserInteraction& m_ui;
     std::unique_ptr<HostSessions> m_sessions;
     std::unique_ptr<HostSession> m_session;
     bool m_connected = false;

@@ -1,6 +1,6 @@
 #include "host/screentext.h"
 
-#include "app/numbers.h"
+#include "base/numbers.h"
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -74,9 +74,9 @@ int DecodeScreenDate(const QString& s)
 {
     if (isBlank(s))
         return 0;
-    const auto day = numbers::parseInteger(s.mid(0, 2));
+    const auto day = base::numbers::parseInteger(s.mid(0, 2));
     const int month = MonthNumber(s.mid(2, 3));
-    const auto year = numbers::parseInteger(u"20"_s + s.mid(5, 2));
+    const auto year = base::numbers::parseInteger(u"20"_s + s.mid(5, 2));
     if (!day || !year || month == 0)
         return 0;
     return EncodeDate(*year, month, *day);

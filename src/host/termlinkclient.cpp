@@ -1,6 +1,6 @@
 #include "host/termlinkclient.h"
 
-#include "app/numbers.h"
+#include "base/numbers.h"
 #include "host/hosterror.h"
 
 #include <QDeadlineTimer>
@@ -71,7 +71,7 @@ private:
         if (deadline.hasExpired())
             breakWith(
                 u"The terminal did not answer within "_s +
-                numbers::formatGeneral(static_cast<double>(m_options.timeout.count()) / 1000.0) +
+                base::numbers::formatGeneral(static_cast<double>(m_options.timeout.count()) / 1000.0) +
                 u" s."_s);
         breakWith(u"The connection to the terminal failed: "_s + m_socket.errorString());
     }
@@ -96,7 +96,7 @@ public:
     int Count() override
     {
         const QString answer = m_connection.request(termlink::kind::Count, {});
-        const auto count = numbers::parseInteger(answer);
+        const auto count = base::numbers::parseInteger(answer);
         if (!count || *count < 0)
             throw HostError(u"The terminal gave no session count: "_s + answer.left(40));
         return *count;

@@ -1,9 +1,9 @@
 #include "pricing/conversionrun.h"
 #include "pricing/runfailure.h"
 
-#include "app/interaction.h"
-#include "app/numbers.h"
-#include "app/settings.h"
+#include "base/interaction.h"
+#include "base/numbers.h"
+#include "base/settings.h"
 #include "host/automation.h"
 #include "host/hosterror.h"
 #include "host/hostlink.h"
@@ -110,12 +110,12 @@ private:
         r.RecordNumber = text.mid(spr + 6, 2);
 
         const auto& settings = sv.settings;
-        if (search(app::key::EquivRegExp, settings.equivRegExp, text)) {
+        if (search(base::key::EquivRegExp, settings.equivRegExp, text)) {
             const QString m = sv.matcher.matchedText(0);
             r.BaseCurrency = m.mid(8, 3);
             r.BaseAmount = amountOf(m, u"EQUIV");
         }
-        if (search(app::key::FareRegExp, settings.fareRegExp, text)) {
+        if (search(base::key::FareRegExp, settings.fareRegExp, text)) {
             const QString m = sv.matcher.matchedText(0);
             r.FareLineCurrency = m.mid(8, 3);
             if (r.BaseAmount == 0) {
@@ -128,11 +128,11 @@ private:
         }
 
         st.Carrier.clear();
-        if (search(app::key::SegmentFv, settings.segmentFv, text)) {
+        if (search(base::key::SegmentFv, settings.segmentFv, text)) {
             const QString m = sv.matcher.matchedText(0);
             st.Carrier = host::trimText(m.mid(m.size() - 3, 2));
         }
-        if (search(app::key::ElementFv, settings.elementFv, text))
+        if (search(base::key::ElementFv, settings.elementFv, text))
             st.Carrier = host::trimText(sv.matcher.matchedText(0).right(2));
 
         readPricingCommandAndTaxes();
@@ -225,13 +225,13 @@ private:
             const auto first = [&] { return sv.matcher.search(line); };
             const auto next = [&] { return sv.matcher.searchAgain(); };
             int read = 0;
-            if (patternCall(app::key::TaxRegExp, taxPattern, first)) {
+            if (patternCall(base::key::TaxRegExp, taxPattern, first)) {
                 do {
                     const QString matched = sv.matcher.matchedText(0);
                     rates::ReadTaxLine(st.TaxLines, sv.db, matched, st.Carrier);
                     requireWholeTax(matched);
                     ++read;
-                } while (patternCall(app::key::TaxRegExp, taxPattern, next));
+                } while (patternCall(base::key::TaxRegExp, taxPattern, next));
             }
             requireEveryTaxEntryRead(line, read);
         }
@@ -310,7 +310,7 @@ private:
     static double amountOf(const QString& match, QStringView line)
     {
         const QString text = host::trimText(match.mid(11, 12)).left(10);
-        const std::optional<double> v = numbers::parseDecimal(text);
+        const std::optional<double> v = base::numbers::parseDecimal(text);
         if (!v) {
             throw RunFailure(u"the amount \"%1\" of the %2 line cannot be read"_s.arg(
                                  text, line.toString()),

@@ -1,7 +1,7 @@
 #include "pricing/estimate.h"
 
-#include "app/numbers.h"
-#include "app/settings.h"
+#include "base/numbers.h"
+#include "base/settings.h"
 #include "host/hostlink.h"
 #include "host/screentext.h"
 #include "pricing/conversionrun.h"
@@ -15,7 +15,7 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace pricing {
 
-bool btnInformPricingClick(PricingState& st, PricingServices& sv, app::TicketImage& f)
+bool btnInformPricingClick(PricingState& st, PricingServices& sv, base::TicketImage& f)
 {
     sv.db.connectIfNeeded();
     const QString& to = sv.settings.currencyTo;
@@ -71,12 +71,12 @@ bool btnInformPricingClick(PricingState& st, PricingServices& sv, app::TicketIma
         }
     }
 
-    f.eFare = m.FareCurrency + numbers::formatMask(m.FareAmount, fareMask);
+    f.eFare = m.FareCurrency + base::numbers::formatMask(m.FareAmount, fareMask);
     bool fareConverted = true;
     if (m.FareCurrency != to) {
         try {
             m.ConvertedFare = formula::EvaluateRule(sv.rates.FareRule, m.FareAmount * fareRate);
-            f.eEquiv = to + numbers::formatMask(m.ConvertedFare, fareMask);
+            f.eEquiv = to + base::numbers::formatMask(m.ConvertedFare, fareMask);
         } catch (const std::exception& e) {
             // The fare as shown is in another currency: added to the converted taxes it
             // would make a total that is no amount at all, and an equivalent left from an
@@ -95,12 +95,12 @@ bool btnInformPricingClick(PricingState& st, PricingServices& sv, app::TicketIma
         // rule rounds a foreign fare to 0.
         const double fare = m.FareCurrency != to ? m.ConvertedFare : m.FareAmount;
         const double total = fare + taxSum;
-        f.eTotal = to + numbers::formatMask(total, fareMask);
+        f.eTotal = to + base::numbers::formatMask(total, fareMask);
     }
 
     const auto taxBox = [&](const ScreenTax& tax, QString& field) {
         if (!host::isBlank(tax.Currency))
-            field = to + numbers::formatMask(tax.ConvertedAmount, taxMask) + tax.Code.left(2);
+            field = to + base::numbers::formatMask(tax.ConvertedAmount, taxMask) + tax.Code.left(2);
     };
     taxBox(m.ScreenTaxes[0], f.eTax1);
     taxBox(m.ScreenTaxes[1], f.eTax2);
@@ -109,11 +109,11 @@ bool btnInformPricingClick(PricingState& st, PricingServices& sv, app::TicketIma
         f.eFareString += u"\nXT"_s;
         for (int k = 3; k <= reading.TaxCount; ++k) {
             const ScreenTax& tax = m.ScreenTaxes[std::size_t(k - 1)];
-            f.eFareString += u' ' + to + u' ' + numbers::formatMask(tax.ConvertedAmount, fareMask) +
+            f.eFareString += u' ' + to + u' ' + base::numbers::formatMask(tax.ConvertedAmount, fareMask) +
                              tax.Code.left(2);
             xtSum += tax.ConvertedAmount;
         }
-        f.eTax3 = to + numbers::formatMask(xtSum, taxMask) + u"XT"_s;
+        f.eTax3 = to + base::numbers::formatMask(xtSum, taxMask) + u"XT"_s;
     } else {
         taxBox(m.ScreenTaxes[2], f.eTax3);
     }

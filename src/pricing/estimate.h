@@ -3,7 +3,7 @@
 // host and nothing is stored.
 #pragma once
 
-#include "app/interaction.h"
+#include "base/interaction.h"
 #include "pricing/pricingstate.h"
 
 namespace pricing {
@@ -15,6 +15,6 @@ inline constexpr QStringView VerifyDestinationMessage = u"Please verify Destinat
 // Returns whether the dialog was shown. A database that cannot be opened is raised to
 // the caller.
 bool btnInformPricingClick(PricingState& state, PricingServices& services,
-                           app::TicketImage& fields);
+                           base::TicketImage& fields);
 
 } // namespace pricing

@@ -1,6 +1,6 @@
 #include "pricing/pricingreader.h"
 
-#include "app/numbers.h"
+#include "base/numbers.h"
 #include "host/hostlink.h"
 #include "host/screentext.h"
 
@@ -48,7 +48,7 @@ private:
         for (;;) {
             const QString l = line(i);
             if (m_model.FirstCarrier.isEmpty() && host::MonthNumber(columns(l, 22, 24)) != 0) {
-                const auto day = numbers::parseInteger(trimText(columns(l, 20, 21)));
+                const auto day = base::numbers::parseInteger(trimText(columns(l, 20, 21)));
                 if (day && *day > 0)
                     m_model.FirstCarrier = trimText(columns(l, 6, 7));
             }
@@ -101,7 +101,7 @@ private:
     {
         const QString fare = line(f);
         m_model.FareCurrency = columns(fare, 1, 3);
-        if (const auto amount = numbers::parseDecimal(trimText(columns(fare, 4, 12))))
+        if (const auto amount = base::numbers::parseDecimal(trimText(columns(fare, 4, 12))))
             m_model.FareAmount = *amount;
         for (int box = f + 2; box <= f + 4; ++box) {
             const QString l = line(box);
@@ -111,7 +111,7 @@ private:
             if (!entry)
                 break;
             entry->Currency = columns(l, 1, 3);
-            const auto amount = numbers::parseDecimal(trimText(columns(l, 4, 12)));
+            const auto amount = base::numbers::parseDecimal(trimText(columns(l, 4, 12)));
             if (!amount)
                 continue;
             entry->Amount = *amount;
@@ -154,7 +154,7 @@ private:
             if (f.size() == 3) {
                 ++k;
                 QString a = host::GetField(t, k, u' ');
-                if (numbers::parseDecimal(a)) // the code stands at the start of the next line
+                if (base::numbers::parseDecimal(a)) // the code stands at the start of the next line
                     a += columns(line(j + 1), 19, 20);
                 ++k;
                 ScreenTax* entry = nextEntry();
@@ -162,7 +162,7 @@ private:
                     continue;
                 entry->Currency = f;
                 const qsizetype numberLength = std::max<qsizetype>(0, a.size() - 2);
-                const auto amount = numbers::parseDecimal(trimText(a.left(numberLength)));
+                const auto amount = base::numbers::parseDecimal(trimText(a.left(numberLength)));
                 if (!amount)
                     throw StopReading{};
                 entry->Amount = *amount;

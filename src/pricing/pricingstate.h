@@ -8,10 +8,10 @@
 
 #include <QString>
 
-namespace app {
+namespace base {
 struct Settings;
 class UserInteraction;
-} // namespace app
+} // namespace base
 namespace host {
 class HostLink;
 }
@@ -40,12 +40,12 @@ struct PricingState {
 
 // The services a run uses; all owned by the application.
 struct PricingServices {
-    const app::Settings& settings;
+    const base::Settings& settings;
     refdata::ReferenceDatabase& db;
     host::HostLink& link;
     pattern::PatternMatcher& matcher; // the main window's shared matcher
     rates::RateLookup& rates;         // holds FareRule and TaxRule
-    app::UserInteraction& ui;
+    base::UserInteraction& ui;
 };
 
 } // namespace pricing

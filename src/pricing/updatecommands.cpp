@@ -3,8 +3,8 @@
 #include "pricing/conversionrun.h"
 #include "pricing/runfailure.h"
 
-#include "app/numbers.h"
-#include "app/settings.h"
+#include "base/numbers.h"
+#include "base/settings.h"
 #include "host/automation.h"
 #include "host/hostlink.h"
 #include "pricing/pricingreader.h"
@@ -22,7 +22,7 @@ namespace {
 // would write them into the record.
 QString maskedAmount(double v, const QString& mask, QStringView settingKey)
 {
-    const QString text = numbers::formatMask(v, mask);
+    const QString text = base::numbers::formatMask(v, mask);
     int points = 0;
     bool digits = false;
     for (const QChar c : text) {
@@ -36,7 +36,7 @@ QString maskedAmount(double v, const QString& mask, QStringView settingKey)
     if (!digits || points > 1) {
         throw RunFailure(u"the mask %1 \"%2\" writes %3 as \"%4\", which is not an amount the "
                          u"host can take"_s.arg(settingKey.toString(), mask,
-                                                numbers::formatMask(v, u"0.00"), text),
+                                                base::numbers::formatMask(v, u"0.00"), text),
                          false);
     }
     return text;
@@ -92,12 +92,12 @@ private:
                 rates::TaxLine& ej = st.TaxLines[j];
                 if (!ej.Present || !ej.OrigAmountText.isEmpty() || ej.TaxCurrency != e.TaxCurrency)
                     continue;
-                const std::optional<int> k = numbers::parseInteger(ej.Number);
+                const std::optional<int> k = base::numbers::parseInteger(ej.Number);
                 if (!k || *k < 1 || *k > MaxScreenTaxes)
                     continue;
                 const ScreenTax& shown = st.model.ScreenTaxes[std::size_t(*k - 1)];
                 if (ej.Code.left(2) == shown.Code.left(2)) {
-                    ej.OrigAmountText = numbers::formatMask(shown.Amount, u"0.00").left(10);
+                    ej.OrigAmountText = base::numbers::formatMask(shown.Amount, u"0.00").left(10);
                     ej.OrigRate = st.TaxCurrencyRate;
                 } else {
                     ej.OrigAmountText = ej.AmountText;
@@ -109,7 +109,7 @@ private:
 
     void SendRateCommands()
     {
-        const QString rate = numbers::formatMask(st.FareRate, u"0.0000");
+        const QString rate = base::numbers::formatMask(st.FareRate, u"0.0000");
         if (r.FareLineCurrency == to) {
             commands << tt(u"TTI") + u"/K1"_s << tt(u"TTI") + u"/K2"_s;
         } else if (r.FareLineCurrency == r.BaseCurrency) {
@@ -132,14 +132,14 @@ private:
         }
         const QString& mask = sv.settings.fareMask;
         if (x > 0 && r.FareLineCurrency != to) {
-            commands << tt(u"TTK") + u"/E"_s + to + maskedAmount(x, mask, app::key::FareMask) +
+            commands << tt(u"TTK") + u"/E"_s + to + maskedAmount(x, mask, base::key::FareMask) +
                             u"/X"_s;
             return;
         }
         commands << tt(u"TTK") + u"/O"_s << tt(u"TTK") + u"/X"_s << tt(u"TTK") + u"/E"_s;
         if (sv.settings.replaceFare && !r.OrigFareCurrency.isEmpty()) {
             commands << tt(u"TTK") + u"/F"_s + r.OrigFareCurrency +
-                            maskedAmount(r.OrigFareAmount, mask, app::key::FareMask) + u"/X"_s;
+                            maskedAmount(r.OrigFareAmount, mask, base::key::FareMask) + u"/X"_s;
         }
     }
 
@@ -162,7 +162,7 @@ private:
             if (v <= 0)
                 v = ruledTax(i, e);
             command += u'/' + e.Indicator + to +
-                       maskedAmount(v, sv.settings.taxMask, app::key::TaxMask) + e.Code;
+                       maskedAmount(v, sv.settings.taxMask, base::key::TaxMask) + e.Code;
             if (i % 4 == 0) {
                 commands << command;
                 command = prefix;
@@ -176,7 +176,7 @@ private:
     {
         double amount = 0;
         if (sv.settings.getTaxOrgCurrency) {
-            const std::optional<double> orig = numbers::parseDecimal(e.OrigAmountText);
+            const std::optional<double> orig = base::numbers::parseDecimal(e.OrigAmountText);
             if (!orig) {
                 throw RunFailure(u"The amount of tax %1 (%2) in its own currency %3 is not known."_s
                                      .arg(number)

@@ -1,7 +1,7 @@
 #include "rates/ratelookup.h"
 
-#include "app/interaction.h"
-#include "app/numbers.h"
+#include "base/interaction.h"
+#include "base/numbers.h"
 #include "refdata/referencedb.h"
 
 #include <cmath>
@@ -43,11 +43,11 @@ double RateLookup::LookupRate(const QString& carrier, const QString& from, const
         FareRule = row.fareRule;
         TaxRule = row.taxRule;
         items.append(u"From:"_s + from + u" To:"_s + to + u" Carrier:"_s + carrier +
-                     u" Rate:"_s + numbers::formatMask(rate, u"0.0000"));
+                     u" Rate:"_s + base::numbers::formatMask(rate, u"0.0000"));
     }
     if (items.size() > 1) {
         const std::optional<QString> label = m_ui.chooseRate(items);
-        rate = label ? numbers::parseDecimal(*label).value_or(0.0) : 0.0;
+        rate = label ? base::numbers::parseDecimal(*label).value_or(0.0) : 0.0;
     }
     return rate;
 }

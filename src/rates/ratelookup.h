@@ -7,7 +7,7 @@
 
 #include <functional>
 
-namespace app {
+namespace base {
 class UserInteraction;
 }
 namespace refdata {
@@ -28,7 +28,7 @@ public:
     // Converts an amount through the host: (from, to, amount, keepDecimals).
     using HostConverter = std::function<double(const QString&, const QString&, double, bool)>;
 
-    RateLookup(refdata::ReferenceDatabase& db, app::UserInteraction& ui, HostConverter convert)
+    RateLookup(refdata::ReferenceDatabase& db, base::UserInteraction& ui, HostConverter convert)
         : m_db(db), m_ui(ui), m_convert(std::move(convert))
     {
     }
@@ -46,7 +46,7 @@ private:
     double hostRate(const QString& carrier, const QString& from, const QString& to);
 
     refdata::ReferenceDatabase& m_db;
-    app::UserInteraction& m_ui;
+    base::UserInteraction& m_ui;
     HostConverter m_convert;
 };
 

@@ -1,6 +1,6 @@
 #include "rates/taxlines.h"
 
-#include "app/numbers.h"
+#include "base/numbers.h"
 #include "host/screentext.h"
 #include "refdata/referencedb.h"
 
@@ -37,14 +37,14 @@ static QString numberTextOf(const QString& matchText)
 
 std::optional<int> TaxLineNumber(const QString& matchText)
 {
-    return numbers::parseInteger(numberTextOf(matchText));
+    return base::numbers::parseInteger(numberTextOf(matchText));
 }
 
 void ReadTaxLine(TaxLines& lines, refdata::ReferenceDatabase& db, const QString& matchText,
                  const QString& carrier)
 {
     const QString numberText = numberTextOf(matchText);
-    const std::optional<int> number = numbers::parseInteger(numberText);
+    const std::optional<int> number = base::numbers::parseInteger(numberText);
     if (!number || *number < 1 || *number > TaxLines::Size)
         return;
     TaxLine& line = lines[*number];
@@ -53,7 +53,7 @@ void ReadTaxLine(TaxLines& lines, refdata::ReferenceDatabase& db, const QString&
     line.ShownCurrency = host::columns(matchText, 9, 11);
     line.AmountText = host::trimText(host::columns(matchText, 12, 20)).left(10);
     line.Code = host::columns(matchText, 21, 24);
-    const std::optional<double> amount = numbers::parseDecimal(line.AmountText);
+    const std::optional<double> amount = base::numbers::parseDecimal(line.AmountText);
     if (!amount) {
         line.Present = false;
         return;

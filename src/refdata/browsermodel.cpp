@@ -1,6 +1,6 @@
 #include "refdata/browsermodel.h"
 
-#include "app/numbers.h"
+#include "base/numbers.h"
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -44,12 +44,12 @@ QString BrowserModel::displayText(const DbValue& v, const QString& field) const
         return *s;
     if (const auto* d = std::get_if<double>(&v)) {
         const auto mask = m_masks.constFind(field);
-        return mask != m_masks.constEnd() ? numbers::formatMask(*d, *mask)
-                                          : numbers::formatGeneral(*d);
+        return mask != m_masks.constEnd() ? base::numbers::formatMask(*d, *mask)
+                                          : base::numbers::formatGeneral(*d);
     }
     if (const auto* n = std::get_if<qint64>(&v)) {
         const auto mask = m_masks.constFind(field);
-        return mask != m_masks.constEnd() ? numbers::formatMask(double(*n), *mask)
+        return mask != m_masks.constEnd() ? base::numbers::formatMask(double(*n), *mask)
                                           : QString::number(*n);
     }
     if (const auto* date = std::get_if<QDate>(&v))

@@ -2,7 +2,7 @@
 
 #include "refdata/sqlparams.h"
 
-#include "app/numbers.h"
+#include "base/numbers.h"
 
 #include <QFile>
 #include <QStringDecoder>
@@ -846,7 +846,7 @@ QString textOf(const DbValue& v)
     if (const auto* s = std::get_if<QString>(&v))
         return *s;
     if (const auto* d = std::get_if<double>(&v))
-        return numbers::formatGeneral(*d);
+        return base::numbers::formatGeneral(*d);
     if (const auto* n = std::get_if<qint64>(&v))
         return QString::number(*n);
     if (const auto* date = std::get_if<QDate>(&v))

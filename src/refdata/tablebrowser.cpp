@@ -1,6 +1,6 @@
 #include "refdata/tablebrowser.h"
 
-#include "app/numbers.h"
+#include "base/numbers.h"
 
 #include <cmath>
 
@@ -883,7 +883,7 @@ double TableBrowser::number(const QString& name) const
     if (const auto* s = std::get_if<QString>(&v)) {
         if (s->trimmed().isEmpty())
             return 0;
-        if (const auto parsed = numbers::parseDecimal(*s))
+        if (const auto parsed = base::numbers::parseDecimal(*s))
             return *parsed;
         throw BrowserError(BrowserError::Kind::BadValue, u"'%1' is not a valid number."_s.arg(*s));
     }
@@ -952,7 +952,7 @@ void TableBrowser::setText(const QString& name, const QString& text)
                             u"'%1' is not a valid value for field \"%2\"."_s.arg(text, c.name));
     };
     if (isNumberKind(c.kind)) {
-        const auto parsed = numbers::parseDecimal(t);
+        const auto parsed = base::numbers::parseDecimal(t);
         if (!parsed)
             throw bad();
         setNumber(name, *parsed);
@@ -991,13 +991,13 @@ void TableBrowser::setNumber(const QString& name, double v)
         if (!std::isfinite(v) || v != std::trunc(v) || std::fabs(v) > 9.2e18) {
             throw BrowserError(BrowserError::Kind::BadValue,
                                u"'%1' is not a valid integer value for field \"%2\"."_s.arg(
-                                   numbers::formatGeneral(v), c.name));
+                                   base::numbers::formatGeneral(v), c.name));
         }
         setValue(name, qint64(v));
     } else if (isNumberKind(c.kind)) {
         setValue(name, v);
     } else if (isTextKind(c.kind)) {
-        setValue(name, numbers::formatGeneral(v));
+        setValue(name, base::numbers::formatGeneral(v));
     } else {
         throw BrowserError(BrowserError::Kind::BadValue,
                            u"Field \"%1\" does not hold a number."_s.arg(c.name));

@@ -1,6 +1,6 @@
 // velmora-term's scenario files and the session it plays, in-process.
-#include "app/numbers.h"
-#include "app/settings.h"
+#include "base/numbers.h"
+#include "base/settings.h"
 #include "host/hostlink.h"
 #include "scenario.h"
 #include "support/recordinginteraction.h"
@@ -215,15 +215,15 @@ TEST(Samples, PricingRecordMatchesTheShippedPatterns)
     const auto first = [&](QStringView pattern) {
         return QRegularExpression(pattern.toString()).match(text).captured(0);
     };
-    const QString fare = first(app::defaults::FareRegExp);
+    const QString fare = first(base::defaults::FareRegExp);
     EXPECT_EQ(fare.mid(8, 3), u"EUR"_s);
-    EXPECT_EQ(numbers::parseDecimal(fare.mid(11, 12).trimmed().left(10)), 520.0);
-    const QString equiv = first(app::defaults::EquivRegExp);
+    EXPECT_EQ(base::numbers::parseDecimal(fare.mid(11, 12).trimmed().left(10)), 520.0);
+    const QString equiv = first(base::defaults::EquivRegExp);
     EXPECT_EQ(equiv.mid(8, 3), u"USD"_s);
-    EXPECT_EQ(numbers::parseDecimal(equiv.mid(11, 12).trimmed().left(10)), 566.0);
-    const QString segment = first(app::defaults::SegmentFv);
+    EXPECT_EQ(base::numbers::parseDecimal(equiv.mid(11, 12).trimmed().left(10)), 566.0);
+    const QString segment = first(base::defaults::SegmentFv);
     EXPECT_EQ(segment.mid(segment.size() - 3, 2), u"LH"_s);
-    const QString element = first(app::defaults::ElementFv);
+    const QString element = first(base::defaults::ElementFv);
     EXPECT_EQ(element.right(2), u"LH"_s);
 
     const int header = text.indexOf(u"SPR000"_s);
@@ -232,7 +232,7 @@ TEST(Samples, PricingRecordMatchesTheShippedPatterns)
     EXPECT_EQ(lines.at(2), u"FXP/R,FC-EUR"_s); // two lines below the header line
 
     QStringList taxes;
-    const QRegularExpression tax(app::defaults::TaxRegExp.toString());
+    const QRegularExpression tax(base::defaults::TaxRegExp.toString());
     for (const QString& line : lines) {
         for (auto it = tax.globalMatch(line); it.hasNext();) {
             const QString t = it.next().captured(0);

@@ -47,7 +47,7 @@ QString standardRecord()
 }
 
 // What the user typed into the settings, changed by a case.
-using SettingsChange = std::function<void(app::Settings&)>;
+using SettingsChange = std::function<void(base::Settings&)>;
 
 struct RunCase {
     const char* name;
@@ -200,7 +200,7 @@ INSTANTIATE_TEST_SUITE_P(
                 {}, Outcome::Converted},
         RunCase{"FareInTargetCurrencyWithoutReplaceFare",
                 spr(u"FXP"_s, segment + u"FARE  F RUB  52000.00\n"_s + equivUsd + twoTaxes + fvLh),
-                {}, [](app::Settings& s) { s.replaceFare = false; }, {},
+                {}, [](base::Settings& s) { s.replaceFare = false; }, {},
                 QStringList{u"TTI/T01/K1"_s, u"TTI/T01/K2"_s, u"TTK/T01/O"_s, u"TTK/T01/X"_s,
                             u"TTK/T01/E"_s} +
                     standardTaxes,
@@ -257,7 +257,7 @@ INSTANTIATE_TEST_SUITE_P(
         RunCase{"NoPromptEmptiesTheDisplay", spr(u"FXP"_s, segment).chopped(1), {}, {}, {}, {},
                 {u"No cryptic SPR mask on screen"_s}, Outcome::Stopped},
         RunCase{"TargetEqualToSource", standardRecord(), {},
-                [](app::Settings& s) { s.currencyTo = u"USD"_s; }, {}, {},
+                [](base::Settings& s) { s.currencyTo = u"USD"_s; }, {}, {},
                 {u"Source currency USD must be different from destination currency USD"_s},
                 Outcome::Stopped},
         RunCase{"FareCurrencyDifferentFromTaxCurrency",
@@ -268,20 +268,20 @@ INSTANTIATE_TEST_SUITE_P(
                 {u"delete from FARE_CURRENCY_RATE where CURRENCY_FROM = 'USD'"_s}, {},
                 {rateNotFoundUsd}, Outcome::Stopped},
         RunCase{"TaxesThroughTheHost", standardRecord(), u"rate USD RUB 92.5"_s,
-                [](app::Settings& s) { s.getTaxBsr = true; }, {},
+                [](base::Settings& s) { s.getTaxBsr = true; }, {},
                 {u"FQC13.60USD/RUB"_s, u"FQC14USD/RUB"_s, u"FQC4.40USD/RUB"_s, u"FQC4USD/RUB"_s,
                  u"TTI/T01/K2USD92.8000"_s, u"TTK/T01/ERUB52525.00/X"_s,
                  u"TTK/T01/XRUB1295.00YQ/XRUB370.00DE"_s},
                 {}, Outcome::Converted},
         RunCase{"TaxesThroughTheHostTruncated", standardRecord(), u"rate USD RUB 92.5 truncated"_s,
-                [](app::Settings& s) { s.getTaxBsr = true; }, {},
+                [](base::Settings& s) { s.getTaxBsr = true; }, {},
                 {u"FQC13.60USD/RUB"_s, u"FQC4.40USD/RUB"_s, u"TTI/T01/K2USD92.8000"_s,
                  u"TTK/T01/ERUB52525.00/X"_s, u"TTK/T01/XRUB1258.00YQ/XRUB407.00DE"_s},
                 {}, Outcome::Converted},
         RunCase{"HostAnswerWithoutAmountFallsBackToTheRate", standardRecord(),
                 u"on FQC14USD/RUB => norate\nscreen norate\nNO RATE AVAILABLE\n>\n@end\n"
                 u"rate USD RUB 92.5"_s,
-                [](app::Settings& s) { s.getTaxBsr = true; }, {},
+                [](base::Settings& s) { s.getTaxBsr = true; }, {},
                 {u"FQC13.60USD/RUB"_s, u"FQC14USD/RUB"_s, u"FQC4.40USD/RUB"_s, u"FQC4USD/RUB"_s,
                  u"TTI/T01/K2USD92.8000"_s, u"TTK/T01/ERUB52525.00/X"_s,
                  u"TTK/T01/XRUB1262.00YQ/XRUB370.00DE"_s},
@@ -290,7 +290,7 @@ INSTANTIATE_TEST_SUITE_P(
                 spr(u"FXP/R"_s, segment + fareEur + equivUsd +
                                     u"TX001 X USD    13.60YQ  TX002 X USD     4.40YR  TX003 X USD     2.00DE\n"_s +
                                     fvLh),
-                repricingScreens, [](app::Settings& s) { s.getTaxOrgCurrency = true; },
+                repricingScreens, [](base::Settings& s) { s.getTaxOrgCurrency = true; },
                 {u"insert into APPLIED_TAXES (TAX_CODE, CURRENCY_CODE, CARRIER_CODE) values ('YQ', 'EUR', '')"_s,
                  u"insert into APPLIED_TAXES (TAX_CODE, CURRENCY_CODE, CARRIER_CODE) values ('YR', 'EUR', 'LH')"_s},
                 {u"FXX/R,FC-EUR"_s, u"FXT01"_s, u"TTI/T01/K2USD92.8000"_s, u"TTK/T01/ERUB52525.00/X"_s,
@@ -301,7 +301,7 @@ INSTANTIATE_TEST_SUITE_P(
                                     u"TX001 X USD    13.60YQ  TX002 X USD     4.40YR  TX003 X USD     2.00DE\n"_s +
                                     fvLh),
                 repricingScreens + u"rate USD RUB 92.5"_s,
-                [](app::Settings& s) {
+                [](base::Settings& s) {
                     s.getTaxOrgCurrency = true;
                     s.getTaxBsr = true;
                 },
@@ -312,14 +312,14 @@ INSTANTIATE_TEST_SUITE_P(
                 {}, Outcome::Converted},
         RunCase{"PricingCommandWithoutFareCalculationCurrency",
                 spr(u"FXP"_s, segment + fareEur + equivUsd + u"TX001 X USD    13.60YQ\n"_s + fvLh),
-                repricingScreens, [](app::Settings& s) { s.getTaxOrgCurrency = true; },
+                repricingScreens, [](base::Settings& s) { s.getTaxOrgCurrency = true; },
                 {u"insert into APPLIED_TAXES (TAX_CODE, CURRENCY_CODE, CARRIER_CODE) values ('YQ', 'EUR', '')"_s},
                 {u"FXX/R,FC-EUR"_s, u"FXT01"_s, u"TTI/T01/K2USD92.8000"_s, u"TTK/T01/ERUB52525.00/X"_s,
                  u"TTK/T01/XRUB1255.00YQ"_s},
                 {}, Outcome::Converted},
         RunCase{"PricingCommandNotFx",
                 spr(u"PQ1"_s, segment + fareEur + equivUsd + u"TX001 X USD    13.60YQ\n"_s + fvLh),
-                repricingScreens, [](app::Settings& s) { s.getTaxOrgCurrency = true; },
+                repricingScreens, [](base::Settings& s) { s.getTaxOrgCurrency = true; },
                 {u"insert into APPLIED_TAXES (TAX_CODE, CURRENCY_CODE, CARRIER_CODE) values ('YQ', 'EUR', '')"_s},
                 {u"FXX/R,FC-EUR"_s, u"FXT01"_s, u"TTI/T01/K2USD92.8000"_s, u"TTK/T01/ERUB52525.00/X"_s,
                  u"TTK/T01/XRUB1255.00YQ"_s},
@@ -328,7 +328,7 @@ INSTANTIATE_TEST_SUITE_P(
                 spr(u"FXP/R,FC-GBP/S1"_s, segment + fareEur + equivUsd +
                                               u"TX001 X USD    13.60YQ\n"_s + fvLh),
                 u"on FXX/R,FC-EUR/S1 => summary then summary\n"_s + repricingScreens.mid(repricingScreens.indexOf(u"on FXT01"_s)),
-                [](app::Settings& s) { s.getTaxOrgCurrency = true; },
+                [](base::Settings& s) { s.getTaxOrgCurrency = true; },
                 {u"insert into APPLIED_TAXES (TAX_CODE, CURRENCY_CODE, CARRIER_CODE) values ('YQ', 'EUR', '')"_s},
                 {u"FXX/R,FC-EUR/S1"_s, u"FXT01"_s, u"TTI/T01/K2USD92.8000"_s,
                  u"TTK/T01/ERUB52525.00/X"_s, u"TTK/T01/XRUB1255.00YQ"_s},
@@ -337,7 +337,7 @@ INSTANTIATE_TEST_SUITE_P(
         // commands; it used to write those taxes as 0.
         RunCase{"OwnCurrencyWithoutRateStopsBeforeWriting",
                 spr(u"FXP/R"_s, segment + fareEur + equivUsd + u"TX001 X USD    13.60YQ\n"_s + fvLh),
-                {}, [](app::Settings& s) { s.getTaxOrgCurrency = true; },
+                {}, [](base::Settings& s) { s.getTaxOrgCurrency = true; },
                 {u"insert into APPLIED_TAXES (TAX_CODE, CURRENCY_CODE, CARRIER_CODE) values ('YQ', 'GBP', '')"_s},
                 {u"FQC10.00GBP/RUB"_s, u"FQC10GBP/RUB"_s, u"FQC10000.00GBP/RUB"_s,
                  u"FQC10000GBP/RUB"_s},

@@ -64,14 +64,14 @@ const QString fareCalc = calc + u" "_s + QString(5, u' ');
 // In RUB with LH's rates USD 92.8 and EUR 100.35, fare rule CEIL(VALUE/5)*5 and tax
 // rule CEIL(INT(VALUE*10)/10): the fare EUR 520.00 is 52185; the taxes USD 13.60, 4.40,
 // 2.00, 3.10 and 2.10 are 1262, 409, 186, 288 and 195.
-app::TicketImage fields(QString fare, QString equiv, QString tax1, QString tax2, QString tax3,
+base::TicketImage fields(QString fare, QString equiv, QString tax1, QString tax2, QString tax3,
                         QString total, QString fareString)
 {
     return {std::move(fare), std::move(equiv), std::move(tax1),      std::move(tax2),
             std::move(tax3), std::move(total), std::move(fareString)};
 }
 
-void expectFields(const app::TicketImage& got, const app::TicketImage& want)
+void expectFields(const base::TicketImage& got, const base::TicketImage& want)
 {
     EXPECT_EQ(got.eFare, want.eFare);
     EXPECT_EQ(got.eEquiv, want.eEquiv);
@@ -89,7 +89,7 @@ QString rateNotFound(const QString& from)
            from + u" to RUB on the LH airline."_s;
 }
 
-using SettingsChange = std::function<void(app::Settings&)>;
+using SettingsChange = std::function<void(base::Settings&)>;
 
 struct EstimateCase {
     const char* name;
@@ -97,7 +97,7 @@ struct EstimateCase {
     SettingsChange change;                          // may be empty
     QStringList sql;                                // run on the reference data first
     std::deque<std::optional<QString>> rateAnswers; // the rate choices' answers
-    std::optional<app::TicketImage> dialog;         // the fields shown; none: no dialog
+    std::optional<base::TicketImage> dialog;         // the fields shown; none: no dialog
     QStringList messages;                           // every message shown, exactly
     std::vector<QStringList> rateChoices;           // every rate choice shown
 };
@@ -218,7 +218,7 @@ INSTANTIATE_TEST_SUITE_P(
         // the fare mask, their sum shows in the tax mask.
         EstimateCase{"FourTaxesListedAsXt",
                      image(fareEur + equivUsd + yq + de + xtBox + totalUsd + breakdown),
-                     [](app::Settings& s) { s.taxMask = u"0"_s; },
+                     [](base::Settings& s) { s.taxMask = u"0"_s; },
                      {},
                      {},
                      fields(u"EUR520.00"_s, u"RUB52185.00"_s, u"RUB1262YQ"_s, u"RUB409DE"_s,
@@ -287,7 +287,7 @@ INSTANTIATE_TEST_SUITE_P(
                      {}},
         EstimateCase{"EmptyDestinationWithoutSegmentTable",
                      u"NO ITINERARY\n>"_s,
-                     [](app::Settings& s) { s.currencyTo.clear(); },
+                     [](base::Settings& s) { s.currencyTo.clear(); },
                      {},
                      {},
                      std::nullopt,
@@ -406,7 +406,7 @@ TEST_F(EstimateFixture, SecondEstimateKeepsTheFieldsItSkips)
                   u"on SHOW2 => second\nscreen second\n"_s + second + u"\n@end\n"_s);
     auto a = application();
     ASSERT_TRUE(a->btnInformPricingClick());
-    const app::TicketImage first =
+    const base::TicketImage first =
         fields(u"EUR520.00"_s, u"RUB52185.00"_s, u"RUB1262.00YQ"_s, u"RUB409.00DE"_s,
                u"RUB483.00XT"_s, u"RUB54339.00"_s, fareCalc + u"\nXT RUB 288.00RI RUB 195.00OY"_s);
     expectFields(a->ticketImage(), first);

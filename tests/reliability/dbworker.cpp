@@ -5,7 +5,7 @@
 // "error <what>: <text>"; "stress" also prints one "committed <id>" line per edit.
 //
 // Usage: sprrate-dbworker LOCATION   (user and password are the program's defaults)
-#include "app/settings.h"
+#include "base/settings.h"
 #include "refdata/referencedb.h"
 #include "refdata/tablebrowser.h"
 #include "rates/ratelookup.h"
@@ -30,8 +30,8 @@ public:
               return amount * m_hostRate;
           })
     {
-        m_db.setLocation(location, app::defaults::UserName.toString(),
-                         app::defaults::Password.toString());
+        m_db.setLocation(location, base::defaults::UserName.toString(),
+                         base::defaults::Password.toString());
     }
 
     // Runs one command; returns its answer line.

@@ -2,7 +2,7 @@
 // choice from a script.
 #pragma once
 
-#include "app/interaction.h"
+#include "base/interaction.h"
 
 #include <QStringList>
 
@@ -11,7 +11,7 @@
 
 namespace testsupport {
 
-class RecordingInteraction : public app::UserInteraction {
+class RecordingInteraction : public base::UserInteraction {
 public:
     void showMessage(const QString& text) override { messages.append(text); }
 
@@ -26,13 +26,13 @@ public:
         return answer;
     }
 
-    void showTicketImage(const app::TicketImage& fields) override
+    void showTicketImage(const base::TicketImage& fields) override
     {
         ticketImages.push_back(fields);
     }
 
     QStringList messages;
-    std::vector<app::TicketImage> ticketImages; // every ticket image dialog shown
+    std::vector<base::TicketImage> ticketImages; // every ticket image dialog shown
     std::vector<QStringList> rateChoices;           // the items of every rate choice shown
     std::deque<std::optional<QString>> rateAnswers; // label text on OK, nullopt to cancel
 };

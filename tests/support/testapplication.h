@@ -25,7 +25,7 @@ inline void writeSettingsFile(const QTemporaryDir& folder, const QByteArray& ini
 // An application whose program lies in folder, its settings read from there.
 inline std::unique_ptr<app::Application> startApplication(const QTemporaryDir& folder,
                                                           host::AutomationRegistry& registry,
-                                                          app::UserInteraction& ui)
+                                                          base::UserInteraction& ui)
 {
     auto a = std::make_unique<app::Application>(folder.filePath(QStringLiteral("sprrate")), ui,
                                                 registry);
@@ -35,7 +35,7 @@ inline std::unique_ptr<app::Application> startApplication(const QTemporaryDir& f
 
 inline std::unique_ptr<app::Application>
 makeApplication(const QTemporaryDir& folder, const QString& database, const QString& socket,
-                host::AutomationRegistry& registry, app::UserInteraction& ui,
+                host::AutomationRegistry& registry, base::UserInteraction& ui,
                 std::chrono::milliseconds timeout = std::chrono::seconds(30))
 {
     writeSettingsFile(folder, "[MAIN]\nDATABASE=" + database.toUtf8() + "\n");

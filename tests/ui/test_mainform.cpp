@@ -209,7 +209,7 @@ void TestMainForm::setupShowsOwnCurrencyWhenBothFlagsAreSet()
     QVERIFY(ownSelected);
     QVERIFY(!bsrSelected);
 
-    const app::Settings& s = form->application().settings();
+    const base::Settings& s = form->application().settings();
     QCOMPARE(s.currencyTo, u"EUR"_s);
     QVERIFY(!s.getTaxBsr);
     QVERIFY(s.getTaxOrgCurrency);
@@ -228,7 +228,7 @@ void TestMainForm::setupCancelChangesNothing()
     writeAll(iniPath(), "[MAIN]\nCURRENCYTO=USD\n");
     const QByteArray before = readAll(iniPath());
     auto form = makeForm();
-    const app::Settings held = form->application().settings();
+    const base::Settings held = form->application().settings();
     const auto ran = onNextModal([&](QWidget* w) {
         auto* setup = qobject_cast<TformSetup*>(w);
         for (QLineEdit* e : setup->findChildren<QLineEdit*>())
@@ -238,7 +238,7 @@ void TestMainForm::setupCancelChangesNothing()
     });
     form->Setup1Click();
     QVERIFY(*ran);
-    const app::Settings& s = form->application().settings();
+    const base::Settings& s = form->application().settings();
     QCOMPARE(s.currencyTo, held.currencyTo);
     QCOMPARE(s.fareRegExp, held.fareRegExp);
     QCOMPARE(s.taxMask, held.taxMask);

@@ -1,7 +1,7 @@
 // The rate list on the sample database: the filter applied on opening and by Enter (a
 // quote in a text included), the filter and position remembered, New with its date check
 // and four-decimal rate, Edit, and Delete with its question.
-#include "app/settings.h"
+#include "base/settings.h"
 #include "listtestsupport.h"
 #include "refdata/ui/rate.h"
 
@@ -138,11 +138,11 @@ void TestRateList::filterAndPositionRemembered()
         w.showList();
         QVERIFY(driver.allAnswered());
     }
-    const app::RateFilter stored = app::readRateFilter(data.iniPath());
+    const base::RateFilter stored = base::readRateFilter(data.iniPath());
     QCOMPARE(stored.from, u"EUR"_s);
     QCOMPARE(stored.to, u"RUB"_s);
     QCOMPARE(stored.carrier, QString());
-    QCOMPARE(app::readWindowPosition(data.iniPath(), app::section::RateWindow, {}), QPoint(40, 50));
+    QCOMPARE(base::readWindowPosition(data.iniPath(), base::section::RateWindow, {}), QPoint(40, 50));
 
     TformRate again(data.iniPath(), data.db);
     QCOMPARE(again.pos(), QPoint(40, 50));

@@ -16,9 +16,9 @@ using namespace Qt::Literals::StringLiterals;
 namespace {
 
 // The sample ticket image's estimate, as the core hands it over.
-app::TicketImage sampleFields()
+base::TicketImage sampleFields()
 {
-    app::TicketImage f;
+    base::TicketImage f;
     f.eFare = u"EUR520.00"_s;
     f.eEquiv = u"RUB52185.00"_s;
     f.eTax1 = u"RUB1262.00YQ"_s;
@@ -33,16 +33,16 @@ app::TicketImage sampleFields()
 struct Field {
     const char16_t* name;
     QRect geometry;
-    QString app::TicketImage::*value;
+    QString base::TicketImage::*value;
 };
 
 const Field lineFields[] = {
-    {u"eFare", {16, 32, 121, 21}, &app::TicketImage::eFare},
-    {u"eEquiv", {144, 32, 121, 21}, &app::TicketImage::eEquiv},
-    {u"eTax1", {272, 32, 89, 21}, &app::TicketImage::eTax1},
-    {u"eTax2", {368, 32, 89, 21}, &app::TicketImage::eTax2},
-    {u"eTax3", {464, 32, 89, 21}, &app::TicketImage::eTax3},
-    {u"eTotal", {16, 72, 121, 21}, &app::TicketImage::eTotal},
+    {u"eFare", {16, 32, 121, 21}, &base::TicketImage::eFare},
+    {u"eEquiv", {144, 32, 121, 21}, &base::TicketImage::eEquiv},
+    {u"eTax1", {272, 32, 89, 21}, &base::TicketImage::eTax1},
+    {u"eTax2", {368, 32, 89, 21}, &base::TicketImage::eTax2},
+    {u"eTax3", {464, 32, 89, 21}, &base::TicketImage::eTax3},
+    {u"eTotal", {16, 72, 121, 21}, &base::TicketImage::eTotal},
 };
 
 // Whether a line field shows its whole text, as QLineEdit lays it out: the style's
@@ -59,7 +59,7 @@ bool showsWholeText(const QLineEdit* e)
 
 // Runs the dialog modally with the values; check sees it open, then closes it with
 // Close unless check closed it itself.
-void whileShown(TdlgTicketImage& dialog, const app::TicketImage& values,
+void whileShown(TdlgTicketImage& dialog, const base::TicketImage& values,
                 const std::function<void()>& check)
 {
     QTimer::singleShot(0, &dialog, [&] {
@@ -130,7 +130,7 @@ void TestTicketImage::captionSizeAndControls()
 void TestTicketImage::showsEveryField()
 {
     TdlgTicketImage dialog;
-    const app::TicketImage values = sampleFields();
+    const base::TicketImage values = sampleFields();
     whileShown(dialog, values, [&] {
         QVERIFY(dialog.isModal() || QApplication::activeModalWidget() == &dialog);
         for (const Field& f : lineFields) {
@@ -213,7 +213,7 @@ void TestTicketImage::secondShowReplacesEveryField()
 {
     TdlgTicketImage dialog;
     whileShown(dialog, sampleFields(), [] {});
-    app::TicketImage second;
+    base::TicketImage second;
     second.eFare = u"RUB100.00"_s;
     second.eFareString = u"MOW SU LED100.00END "_s;
     whileShown(dialog, second, [&] {

@@ -82,7 +82,7 @@ private:
 
 // The program's way of asking the user, where every message is a fault of the set-up and
 // the estimate's dialog is photographed instead of waited for.
-class ShotInteraction : public app::UserInteraction {
+class ShotInteraction : public base::UserInteraction {
 public:
     ShotInteraction(Camera& camera, QString name) : m_camera(camera), m_name(std::move(name)) {}
 
@@ -97,7 +97,7 @@ public:
         m_ok = false;
         return std::nullopt;
     }
-    void showTicketImage(const app::TicketImage& fields) override
+    void showTicketImage(const base::TicketImage& fields) override
     {
         TdlgTicketImage dialog;
         dialog.setFields(fields);
@@ -139,7 +139,7 @@ bool ticketImage(const Options& o, Camera& camera)
 bool setupShot(const Options&, Camera& camera)
 {
     TformSetup dialog;
-    dialog.fill(app::readSettings(QString(), QString()));
+    dialog.fill(base::readSettings(QString(), QString()));
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         dialog.move(screen->availableGeometry().center() - dialog.rect().center());
     dialog.show();

@@ -1,6 +1,6 @@
 #include "scenario.h"
 
-#include "app/numbers.h"
+#include "base/numbers.h"
 #include "host/textbuffer.h"
 
 #include <QFile>
@@ -61,7 +61,7 @@ private:
 
     int needInt(const QString& s, int low, int high, const QString& what) const
     {
-        const auto v = numbers::parseInteger(s);
+        const auto v = base::numbers::parseInteger(s);
         if (!v || *v < low || *v > high)
             fail(what + u" must be a whole number from "_s + QString::number(low) + u" to "_s +
                  QString::number(high));
@@ -117,7 +117,7 @@ private:
         rate.to = words.at(1);
         if (!code.match(rate.from).hasMatch() || !code.match(rate.to).hasMatch())
             fail(u"currencies are three capital letters"_s);
-        const auto value = numbers::parseDecimal(words.at(2));
+        const auto value = base::numbers::parseDecimal(words.at(2));
         if (!value || !(*value > 0) || !std::isfinite(*value))
             fail(u"the rate must be a positive number"_s);
         rate.rate = *value;

@@ -1,6 +1,6 @@
 #include "terminalsession.h"
 
-#include "app/numbers.h"
+#include "base/numbers.h"
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -71,12 +71,12 @@ QString TerminalSession::convert(const QString& command) const
     const Rate* rate = m_scenario.rateFor(from, to);
     if (!rate)
         return u"NO RATE AVAILABLE "_s + from + u"/"_s + to + u"\n>"_s;
-    const double amount = numbers::parseDecimal(amountText).value_or(0);
+    const double amount = base::numbers::parseDecimal(amountText).value_or(0);
     const QString mask = rate->decimals == 0 ? u"0"_s : u"0."_s + QString(rate->decimals, u'0');
     QString answer =
-        u"BSR USED 1 "_s + from + u" = "_s + numbers::formatMask(rate->rate, u"0.000000") + u" "_s +
+        u"BSR USED 1 "_s + from + u" = "_s + base::numbers::formatMask(rate->rate, u"0.000000") + u" "_s +
         to + u"\n"_s + from + u" "_s + amountText + u" = "_s + to + u" "_s +
-        numbers::formatMask(amount * rate->rate, mask) + u" - ROUNDED AS OTHER CHARGES\n"_s;
+        base::numbers::formatMask(amount * rate->rate, mask) + u" - ROUNDED AS OTHER CHARGES\n"_s;
     if (rate->truncated)
         answer += u"AMOUNT TRUNCATED\n"_s;
     return answer + u">"_s;

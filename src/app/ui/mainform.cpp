@@ -113,7 +113,7 @@ QPoint TGeneralForm::placement(QPoint stored, QSize size)
         if (screen->geometry().intersects(title))
             return stored;
     }
-    return app::defaults::MainWindowPosition;
+    return base::defaults::MainWindowPosition;
 }
 
 bool TGeneralForm::FormCloseQuery()
@@ -127,7 +127,7 @@ bool TGeneralForm::FormCloseQuery()
 void TGeneralForm::FormClose()
 {
     // A position that cannot be saved is not worth a message at exit.
-    app::writeWindowPosition(m_app->settingsPath(), app::section::Window, pos());
+    base::writeWindowPosition(m_app->settingsPath(), base::section::Window, pos());
 }
 
 void TGeneralForm::closeEvent(QCloseEvent* event)
@@ -168,7 +168,7 @@ void TGeneralForm::Carrier1Click() { formProvider->showList(); }
 
 void TGeneralForm::Setup1Click()
 {
-    app::Settings edited = m_app->settings();
+    base::Settings edited = m_app->settings();
     if (formSetup->edit(edited))
         m_app->saveSetup(edited);
 }

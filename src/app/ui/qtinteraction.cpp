@@ -21,7 +21,7 @@ std::optional<QString> QtInteraction::chooseRate(const QStringList& items)
     return m_rateForm ? m_rateForm->choose(items) : std::nullopt;
 }
 
-void QtInteraction::showTicketImage(const app::TicketImage& fields)
+void QtInteraction::showTicketImage(const base::TicketImage& fields)
 {
     if (m_ticketImage)
         m_ticketImage->showTicketImage(fields);

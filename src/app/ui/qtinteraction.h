@@ -2,7 +2,7 @@
 // ticket image dialog.
 #pragma once
 
-#include "app/interaction.h"
+#include "base/interaction.h"
 
 class QWidget;
 class TSetectRateForm;
@@ -13,7 +13,7 @@ namespace ui {
 // The caption of the program's message boxes.
 inline constexpr QStringView MessageTitle = u"SPR Rate";
 
-class QtInteraction : public app::UserInteraction {
+class QtInteraction : public base::UserInteraction {
 public:
     explicit QtInteraction(QWidget* parent) : m_parent(parent) {}
 
@@ -26,7 +26,7 @@ public:
 
     void showMessage(const QString& text) override;
     std::optional<QString> chooseRate(const QStringList& items) override;
-    void showTicketImage(const app::TicketImage& fields) override;
+    void showTicketImage(const base::TicketImage& fields) override;
 
 private:
     QWidget* m_parent;

@@ -109,7 +109,7 @@ TformSetup::TformSetup(QWidget* parent) : QDialog(parent)
         setTabOrder(order[i], order[i + 1]);
 }
 
-void TformSetup::fill(const app::Settings& v)
+void TformSetup::fill(const base::Settings& v)
 {
     eFareRegExp->setText(v.fareRegExp);
     eEquivRegExp->setText(v.equivRegExp);
@@ -129,7 +129,7 @@ void TformSetup::fill(const app::Settings& v)
         cbGetTaxFromDBPrice->setChecked(true);
 }
 
-void TformSetup::take(app::Settings& v) const
+void TformSetup::take(base::Settings& v) const
 {
     v.fareRegExp = eFareRegExp->text();
     v.equivRegExp = eEquivRegExp->text();
@@ -143,7 +143,7 @@ void TformSetup::take(app::Settings& v) const
     v.getTaxOrgCurrency = cbGetTaxFromOrgCurrency->isChecked();
 }
 
-bool TformSetup::edit(app::Settings& values)
+bool TformSetup::edit(base::Settings& values)
 {
     fill(values);
     if (const QScreen* screen = QGuiApplication::primaryScreen())

@@ -2,7 +2,7 @@
 // the tax conversion mode, as the user types them.
 #pragma once
 
-#include "app/settings.h"
+#include "base/settings.h"
 
 #include <QDialog>
 
@@ -18,10 +18,10 @@ public:
     // Fills the controls from values and shows the dialog modally. On Save the edited
     // values are copied back into values (the currency cut to three characters) and the
     // result is true; Cancel or closing changes nothing.
-    bool edit(app::Settings& values);
+    bool edit(base::Settings& values);
 
-    void fill(const app::Settings& values);
-    void take(app::Settings& values) const;
+    void fill(const base::Settings& values);
+    void take(base::Settings& values) const;
 
     QLineEdit* eFareRegExp;
     QLineEdit* eEquivRegExp;

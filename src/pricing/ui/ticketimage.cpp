@@ -87,7 +87,7 @@ TdlgTicketImage::TdlgTicketImage(QWidget* parent) : QDialog(parent, Qt::Tool)
     connect(bDialogClose, &QPushButton::clicked, this, &TdlgTicketImage::bDialogCloseClick);
 }
 
-void TdlgTicketImage::setFields(const app::TicketImage& f)
+void TdlgTicketImage::setFields(const base::TicketImage& f)
 {
     eFare->setText(f.eFare);
     eEquiv->setText(f.eEquiv);
@@ -101,7 +101,7 @@ void TdlgTicketImage::setFields(const app::TicketImage& f)
         e->setCursorPosition(0);
 }
 
-void TdlgTicketImage::showTicketImage(const app::TicketImage& fields)
+void TdlgTicketImage::showTicketImage(const base::TicketImage& fields)
 {
     setFields(fields);
     if (const QScreen* screen = QGuiApplication::primaryScreen())

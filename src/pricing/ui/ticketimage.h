@@ -2,7 +2,7 @@
 // modally until the user closes it. It holds no logic; the estimate fills the values.
 #pragma once
 
-#include "app/interaction.h"
+#include "base/interaction.h"
 
 #include <QDialog>
 
@@ -17,10 +17,10 @@ public:
     explicit TdlgTicketImage(QWidget* parent = nullptr);
 
     // Puts the values into the fields.
-    void setFields(const app::TicketImage& fields);
+    void setFields(const base::TicketImage& fields);
     // Sets the fields, centres the dialog on the screen and shows it modally until the
     // user closes it.
-    void showTicketImage(const app::TicketImage& fields);
+    void showTicketImage(const base::TicketImage& fields);
 
     QFrame* bevel;
     QLineEdit* eFare;

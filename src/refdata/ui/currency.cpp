@@ -1,6 +1,6 @@
 #include "refdata/ui/currency.h"
 
-#include "app/settings.h"
+#include "base/settings.h"
 #include "refdata/ui/messages.h"
 
 #include <QLineEdit>
@@ -14,7 +14,7 @@ const QString TformCurrency::EmptyCodeMessage = u"Currency Code empty !!!"_s;
 TformCurrency::TformCurrency(const QString& iniPath, refdata::ReferenceDatabase& db,
                              QWidget* parent)
     : ListWindow(iniPath, db, u"FARE_CURRENCY"_s, u"formCurrency"_s, u"Available Currency"_s,
-                 QSize(515, 255), QPoint(239, 262), app::section::CurrencyWindow, parent),
+                 QSize(515, 255), QPoint(239, 262), base::section::CurrencyWindow, parent),
       gbtCurrency(browser())
 {
     QFrame* frame = makeFrame(QRect(4, 4, 507, 214));

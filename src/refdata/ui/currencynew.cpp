@@ -1,6 +1,6 @@
 #include "refdata/ui/currencynew.h"
 
-#include "app/numbers.h"
+#include "base/numbers.h"
 #include "rates/formula/mathparser.h"
 #include "refdata/ui/fields.h"
 #include "refdata/ui/messages.h"
@@ -21,12 +21,12 @@ QString ruleTest(const QString& rule, const QString& sample, const QString& samp
                  const QString& resultCaption)
 {
     formula::MathParser parser;
-    parser.AssignVariable(u"value", numbers::parseDecimal(sample).value_or(0));
+    parser.AssignVariable(u"value", base::numbers::parseDecimal(sample).value_or(0));
     parser.setExpression(rule);
     const double amount = parser.ReadVariable(u"value");
     const double result = parser.Value();
-    return sampleCaption + numbers::formatGeneral(amount) + resultCaption +
-           numbers::formatGeneral(result);
+    return sampleCaption + base::numbers::formatGeneral(amount) + resultCaption +
+           base::numbers::formatGeneral(result);
 }
 
 QPushButton* testButton(QWidget* parent, const QString& name)

@@ -1,6 +1,6 @@
 #include "refdata/ui/fields.h"
 
-#include "app/numbers.h"
+#include "base/numbers.h"
 #include "refdata/dberror.h"
 
 #include <QRegularExpressionValidator>
@@ -51,12 +51,12 @@ double NumberEdit::rounded(double v) const
     QString decimalsMask = u"0"_s;
     if (m_decimals > 0)
         decimalsMask += u"."_s + QString(m_decimals, u'0');
-    return numbers::parseDecimal(numbers::formatMask(v, decimalsMask)).value_or(0);
+    return base::numbers::parseDecimal(base::numbers::formatMask(v, decimalsMask)).value_or(0);
 }
 
 double NumberEdit::parse(const QString& text) const
 {
-    return rounded(numbers::parseDecimal(text).value_or(0));
+    return rounded(base::numbers::parseDecimal(text).value_or(0));
 }
 
 double NumberEdit::value() const
@@ -84,13 +84,13 @@ void NumberEdit::setValueText(const QString& text)
         return;
     }
     if (m_decimals == 0) {
-        const auto n = numbers::parseInteger(t);
+        const auto n = base::numbers::parseInteger(t);
         if (!n)
             throw RefDataError(u"'%1' is not a valid integer value"_s.arg(text));
         setValue(*n);
         return;
     }
-    const auto v = numbers::parseDecimal(t);
+    const auto v = base::numbers::parseDecimal(t);
     if (!v)
         throw RefDataError(u"'%1' is not a valid floating point value"_s.arg(text));
     setValue(*v);
@@ -98,7 +98,7 @@ void NumberEdit::setValueText(const QString& text)
 
 QString NumberEdit::plainText(double v)
 {
-    return v == 0 ? QString() : numbers::formatGeneral(v);
+    return v == 0 ? QString() : base::numbers::formatGeneral(v);
 }
 
 QString NumberEdit::valueText() const
@@ -108,7 +108,7 @@ QString NumberEdit::valueText() const
 
 void NumberEdit::showMasked()
 {
-    setText(m_value == 0 ? QString() : numbers::formatMask(m_value, m_mask));
+    setText(m_value == 0 ? QString() : base::numbers::formatMask(m_value, m_mask));
 }
 
 void NumberEdit::commit()

@@ -1,6 +1,6 @@
 #include "refdata/ui/listwindow.h"
 
-#include "app/settings.h"
+#include "base/settings.h"
 #include "refdata/ui/messages.h"
 
 #include <QFrame>
@@ -77,12 +77,12 @@ int ListWindow::showList()
 
 void ListWindow::FormCreate()
 {
-    move(app::readWindowPosition(m_iniPath, m_section, m_designed));
+    move(base::readWindowPosition(m_iniPath, m_section, m_designed));
 }
 
 void ListWindow::FormClose()
 {
-    app::writeWindowPosition(m_iniPath, m_section, pos());
+    base::writeWindowPosition(m_iniPath, m_section, pos());
 }
 
 void ListWindow::done(int result)

@@ -1,6 +1,6 @@
 #include "refdata/ui/provider.h"
 
-#include "app/settings.h"
+#include "base/settings.h"
 #include "refdata/ui/messages.h"
 
 #include <QPushButton>
@@ -14,7 +14,7 @@ TformProvider::TformProvider(const QString& iniPath, refdata::ReferenceDatabase&
                              QWidget* parent)
     : ListWindow(iniPath, db, u"VALIDATING_CARRIER"_s, u"formProvider"_s,
                  u"Provider (Validating Carrier)"_s, QSize(393, 281), QPoint(212, 140),
-                 app::section::ProviderWindow, parent),
+                 base::section::ProviderWindow, parent),
       gbtProvider(browser())
 {
     QFrame* frame = makeFrame(QRect(4, 4, 385, 240));

@@ -1,6 +1,6 @@
 #include "refdata/ui/rate.h"
 
-#include "app/settings.h"
+#include "base/settings.h"
 #include "refdata/ui/messages.h"
 
 #include <QDateEdit>
@@ -58,7 +58,7 @@ QLineEdit* filterField(QWidget* strip, const QString& name, const QString& label
 
 TformRate::TformRate(const QString& iniPath, refdata::ReferenceDatabase& db, QWidget* parent)
     : ListWindow(iniPath, db, u"FARE_CURRENCY_RATE"_s, u"formRate"_s, u"Currency Rate"_s,
-                 QSize(426, 288), QPoint(264, 206), app::section::RateWindow, parent),
+                 QSize(426, 288), QPoint(264, 206), base::section::RateWindow, parent),
       gbtRates(browser())
 {
     QFrame* frame = makeFrame(QRect(4, 4, 418, 246));
@@ -111,7 +111,7 @@ TformRate::TformRate(const QString& iniPath, refdata::ReferenceDatabase& db, QWi
 void TformRate::FormCreate()
 {
     ListWindow::FormCreate();
-    const app::RateFilter filter = app::readRateFilter(iniPath());
+    const base::RateFilter filter = base::readRateFilter(iniPath());
     eCurrencyFrom->setText(filter.from);
     eCurrencyTo->setText(filter.to);
     eCarrier->setText(filter.carrier);
@@ -119,7 +119,7 @@ void TformRate::FormCreate()
 
 void TformRate::FormClose()
 {
-    app::writeRateWindow(iniPath(), pos(),
+    base::writeRateWindow(iniPath(), pos(),
                          {eCurrencyFrom->text(), eCurrencyTo->text(), eCarrier->text()});
 }
 

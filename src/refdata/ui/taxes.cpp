@@ -1,6 +1,6 @@
 #include "refdata/ui/taxes.h"
 
-#include "app/settings.h"
+#include "base/settings.h"
 #include "refdata/ui/messages.h"
 
 #include <QLineEdit>
@@ -14,7 +14,7 @@ const QString TformTaxes::TaxOrder = u"TAX_CODE"_s;
 
 TformTaxes::TformTaxes(const QString& iniPath, refdata::ReferenceDatabase& db, QWidget* parent)
     : ListWindow(iniPath, db, u"APPLIED_TAXES"_s, u"formTaxes"_s, u"Available Taxes"_s,
-                 QSize(515, 255), QPoint(239, 262), app::section::TaxWindow, parent),
+                 QSize(515, 255), QPoint(239, 262), base::section::TaxWindow, parent),
       gbtTaxList(browser())
 {
     gbtTaxList.setIndexFieldNames(TaxOrder);

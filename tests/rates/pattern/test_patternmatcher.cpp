@@ -1,6 +1,6 @@
 // The matcher object: search, search again, matched text and groups, the pattern's
 // life cycle, the bounds of a search, and the shipped patterns on host display lines.
-#include "app/settings.h"
+#include "base/settings.h"
 #include "rates/pattern/patternmatcher.h"
 
 #include <gtest/gtest.h>
@@ -251,7 +251,7 @@ TEST_P(ShippedPatterns, OnHostLine)
     EXPECT_EQ(m.matchedText(1), m.matchedText(0)) << "one group around the whole pattern";
 }
 
-using namespace app;
+using namespace base;
 
 INSTANTIATE_TEST_SUITE_P(
     Fare, ShippedPatterns,

@@ -1,11 +1,11 @@
-#include "app/numbers.h"
+#include "base/numbers.h"
 
 #include <array>
 #include <charconv>
 #include <cmath>
 #include <string>
 
-namespace numbers {
+namespace base::numbers {
 namespace {
 
 bool isPlaceholder(QChar c) { return c == u'0' || c == u'#'; }
@@ -278,4 +278,4 @@ std::optional<int> parseInteger(QStringView text)
     return static_cast<int>(value);
 }
 
-} // namespace numbers
+} // namespace base::numbers

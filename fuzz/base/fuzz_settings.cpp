@@ -1,6 +1,6 @@
 // The settings file reader and writer on arbitrary bytes: reading never fails, and a key
 // written into any file reads back as written, with every other key unchanged.
-#include "app/inifile.h"
+#include "base/inifile.h"
 
 #include <QString>
 
@@ -20,13 +20,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const QStringView key = keys[data[1] % std::size(keys)];
     const QByteArray bytes(reinterpret_cast<const char*>(data + 2), qsizetype(size - 2));
 
-    app::IniFile ini(QString{});
+    base::IniFile ini(QString{});
     ini.parse(bytes);
     QString before[std::size(sections)][std::size(keys)];
     for (std::size_t s = 0; s < std::size(sections); ++s) {
         for (std::size_t k = 0; k < std::size(keys); ++k) {
             before[s][k] = ini.readString(sections[s], keys[k], QStringLiteral("<none>"));
-            if (before[s][k].size() > app::IniFile::MaxValueLength)
+            if (before[s][k].size() > base::IniFile::MaxValueLength)
                 std::abort();
         }
     }
@@ -37,7 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     value = value.left(value.indexOf(u'\r') < 0 ? value.size() : value.indexOf(u'\r')).trimmed();
     ini.writeString(section, key, value);
 
-    app::IniFile again(QString{});
+    base::IniFile again(QString{});
     again.parse(ini.serialize());
     if (again.readString(section, key, QStringLiteral("<none>")) != value)
         std::abort();

@@ -10,7 +10,7 @@
 
 #include <optional>
 
-namespace app {
+namespace base {
 
 class IniFile {
 public:
@@ -64,4 +64,4 @@ private:
     bool m_finalNewline = true;
 };
 
-} // namespace app
+} // namespace base

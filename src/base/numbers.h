@@ -7,7 +7,7 @@
 
 #include <optional>
 
-namespace numbers {
+namespace base::numbers {
 
 // v written through a mask of "0" (digit always written), "#" (digit written only when
 // significant) and "." (the decimal point); any other character is written as it
@@ -28,4 +28,4 @@ std::optional<double> parseDecimal(QStringView text);
 // nothing after the digits.
 std::optional<int> parseInteger(QStringView text);
 
-} // namespace numbers
+} // namespace base::numbers

@@ -1,4 +1,4 @@
-#include "app/numbers.h"
+#include "base/numbers.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,7 @@
 #include <cmath>
 #include <limits>
 
-using namespace numbers;
+using namespace base::numbers;
 
 namespace {
 QString q(const char16_t* s) { return QString::fromUtf16(s); }

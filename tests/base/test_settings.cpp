@@ -1,5 +1,5 @@
-#include "app/inifile.h"
-#include "app/settings.h"
+#include "base/inifile.h"
+#include "base/settings.h"
 
 #include <QDir>
 #include <QFile>
@@ -13,7 +13,7 @@
 
 #include <functional>
 
-using namespace app;
+using namespace base;
 
 namespace {
 

@@ -1,13 +1,13 @@
-#include "app/settings.h"
+#include "base/settings.h"
 
-#include "app/inifile.h"
+#include "base/inifile.h"
 
 #include <QDir>
 #include <QFileInfo>
 
 using namespace Qt::Literals::StringLiterals;
 
-namespace app {
+namespace base {
 
 QString settingsFilePath(const QString& programPath)
 {
@@ -123,4 +123,4 @@ bool writeRateWindow(const QString& iniPath, QPoint position, const RateFilter& 
     return ini.save();
 }
 
-} // namespace app
+} // namespace base

@@ -1,13 +1,13 @@
-#include "app/inifile.h"
+#include "base/inifile.h"
 
-#include "app/numbers.h"
+#include "base/numbers.h"
 
 #include <QFile>
 #include <QSaveFile>
 #include <QStringDecoder>
 #include <QStringEncoder>
 
-namespace app {
+namespace base {
 namespace {
 
 // A stray carriage return (a file cut after one, or old Mac line ends) is a blank, so
@@ -218,4 +218,4 @@ bool IniFile::save(QString* errorText) const
     return true;
 }
 
-} // namespace app
+} // namespace base

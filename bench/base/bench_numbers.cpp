@@ -1,6 +1,6 @@
 // Writing an amount through a mask, beside the C library's and Qt's fixed formatting
 // (which round the binary value and know no masks) as the peers.
-#include "app/numbers.h"
+#include "base/numbers.h"
 
 #include <benchmark/benchmark.h>
 
@@ -15,7 +15,7 @@ void BM_FormatMask(benchmark::State& state)
     const QString mask = QStringLiteral("0.00");
     std::size_t i = 0;
     for (auto _ : state)
-        benchmark::DoNotOptimize(numbers::formatMask(amount(i++), mask));
+        benchmark::DoNotOptimize(base::numbers::formatMask(amount(i++), mask));
 }
 BENCHMARK(BM_FormatMask);
 

@@ -7,7 +7,7 @@
 
 #include <optional>
 
-namespace app {
+namespace base {
 
 // The fields of the estimated ticket image dialog. Each estimate sets those its steps
 // reach; the others keep the text an earlier estimate left.
@@ -37,4 +37,4 @@ public:
     virtual void showTicketImage(const TicketImage& fields) = 0;
 };
 
-} // namespace app
+} // namespace base

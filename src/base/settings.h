@@ -5,7 +5,7 @@
 #include <QPoint>
 #include <QString>
 
-namespace app {
+namespace base {
 
 namespace section {
 inline constexpr QStringView Main = u"MAIN";
@@ -109,4 +109,4 @@ RateFilter readRateFilter(const QString& iniPath);
 // Writes the position of the rate list and then its filter, in that order.
 bool writeRateWindow(const QString& iniPath, QPoint position, const RateFilter& filter);
 
-} // namespace app
+} // namespace base

@@ -1,0 +1,2 @@
+#include "base/numbers.h"
+#include "base/settings.h"

@@ -1,0 +1,1 @@
+#include "refdata/referencedb.h"

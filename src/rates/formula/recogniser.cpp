@@ -17,6 +17,41 @@ constexpr std::u16string_view ModWord = u"MOD";
 
 } // namespace
 
+// The binary forms: the operator each searches for and what its two sides may be. Both
+// searches, the literal and the pruned one, take them from here.
+struct Recogniser::BinaryForm {
+    std::u16string_view op;
+    Side left;
+    Side right;
+};
+
+const Recogniser::BinaryForm& Recogniser::binaryForm(Form f)
+{
+    static const BinaryForm Addition{u"+", Side::AddLeft, Side::AddRight};
+    static const BinaryForm Subtraction{u"-", Side::AddLeft, Side::SubRight};
+    static const BinaryForm Multiplication{u"*", Side::MulLeft, Side::SubRight};
+    static const BinaryForm IntDivision{DivWord, Side::MulLeft, Side::DivRight};
+    static const BinaryForm Remainder{ModWord, Side::MulLeft, Side::DivRight};
+    static const BinaryForm Division{u"/", Side::MulLeft, Side::DivRight};
+    static const BinaryForm Power{u"^", Side::PowSide, Side::PowSide};
+    switch (f) {
+    case Form::Addition:
+        return Addition;
+    case Form::Subtraction:
+        return Subtraction;
+    case Form::Multiplication:
+        return Multiplication;
+    case Form::IntDivision:
+        return IntDivision;
+    case Form::Remainder:
+        return Remainder;
+    case Form::Division:
+        return Division;
+    default:
+        return Power;
+    }
+}
+
 Recogniser::Recogniser(std::u16string_view text, const VariableTable& variables,
                        char16_t decimalPoint, Mode mode)
     : m_text(text), m_n(int(text.size())), m_variables(variables), m_point(decimalPoint),
@@ -302,6 +337,8 @@ bool Recogniser::fits(Predicate pred, Piece p)
 
 bool Recogniser::compute(Predicate pred, Piece p)
 {
+    // The predicates of the forms, in the order of the forms.
+    static_assert(PCall2 - PNegation == int(Form::Call2) - int(Form::Negation));
     switch (pred) {
     case PVariable:
         return variable(p);
@@ -309,39 +346,22 @@ bool Recogniser::compute(Predicate pred, Piece p)
         return isNumber(p);
     case PBracketed:
         return bracketed(p);
-    case PNegation:
-        return form(Form::Negation, p, nullptr, nullptr);
-    case PAddition:
-        return form(Form::Addition, p, nullptr, nullptr);
-    case PSubtraction:
-        return form(Form::Subtraction, p, nullptr, nullptr);
-    case PMultiplication:
-        return form(Form::Multiplication, p, nullptr, nullptr);
-    case PIntDivision:
-        return form(Form::IntDivision, p, nullptr, nullptr);
-    case PRemainder:
-        return form(Form::Remainder, p, nullptr, nullptr);
-    case PDivision:
-        return form(Form::Division, p, nullptr, nullptr);
-    case PPower:
-        return form(Form::Power, p, nullptr, nullptr);
-    case PCall1:
-        return form(Form::Call1, p, nullptr, nullptr);
-    case PCall2:
-        return form(Form::Call2, p, nullptr, nullptr);
     case PValid:
         if (p.size() <= 0)
             return false;
         if (m_mode == Mode::Pruned && !sideTierHolds(Side::AddRight, p))
             return false;
-        return fits(PNumber, p) || fits(PVariable, p) || fits(PBracketed, p) ||
-               fits(PNegation, p) || fits(PAddition, p) || fits(PSubtraction, p) ||
-               fits(PMultiplication, p) || fits(PIntDivision, p) || fits(PRemainder, p) ||
-               fits(PDivision, p) || fits(PPower, p) || fits(PCall1, p) || fits(PCall2, p);
+        if (fits(PNumber, p) || fits(PVariable, p) || fits(PBracketed, p))
+            return true;
+        for (int q = PNegation; q <= PCall2; ++q)
+            if (fits(Predicate(q), p))
+                return true;
+        return false;
     case PredicateCount:
-        break;
+        return false;
+    default: // the form predicates
+        return form(Form(int(Form::Negation) + (pred - PNegation)), p, nullptr, nullptr);
     }
-    return false;
 }
 
 bool Recogniser::isValid(Piece p)
@@ -544,11 +564,12 @@ bool Recogniser::acceptable(Side side, Piece p)
     return fits(PAddition, p); // AddRight
 }
 
-bool Recogniser::splitAt(Piece p, int q, int width, Side left, Side right, Term* out)
+bool Recogniser::splitAt(Piece p, int q, const BinaryForm& b, Term* out)
 {
+    const int width = int(b.op.size());
     if (q <= p.begin || q + width >= p.end)
         return false; // no occurrence, one at the start, or nothing after it
-    return accept(left, Piece{p.begin, q}, right, Piece{q + width, p.end}, out);
+    return accept(b.left, Piece{p.begin, q}, b.right, Piece{q + width, p.end}, out);
 }
 
 bool Recogniser::accept(Side left, Piece l, Side right, Piece r, Term* out)
@@ -595,35 +616,31 @@ bool Recogniser::form(Form f, Piece p, TriedSplit* tried, Term* out)
         return fits(PNumber, p);
     case Form::Negation:
         return negation(p, tried, out);
-    case Form::Addition:
-        return literal ? literalSingle(u'+', Side::AddLeft, Side::AddRight, p, tried, out)
-                       : addition(p, out);
-    case Form::Subtraction:
-        return literal ? literalSingle(u'-', Side::AddLeft, Side::SubRight, p, tried, out)
-                       : subtraction(p, out);
-    case Form::Multiplication:
-        return literal ? literalSingle(u'*', Side::MulLeft, Side::SubRight, p, tried, out)
-                       : multiplication(p, out);
-    case Form::IntDivision:
-        return literal ? literalWord(DivWord, Side::MulLeft, Side::DivRight, p, tried, out)
-                       : wordDivision(f, p, out);
-    case Form::Remainder:
-        return literal ? literalWord(ModWord, Side::MulLeft, Side::DivRight, p, tried, out)
-                       : wordDivision(f, p, out);
-    case Form::Division:
-        return literal ? literalSingle(u'/', Side::MulLeft, Side::DivRight, p, tried, out)
-                       : division(p, out);
-    case Form::Power:
-        return literal ? literalSingle(u'^', Side::PowSide, Side::PowSide, p, tried, out)
-                       : power(p, out);
     case Form::Call1:
         return call1(p, tried, out);
     case Form::Call2:
         return call2(p, tried, out);
     case Form::None:
+        return false;
+    default:
         break;
     }
-    return false;
+    const BinaryForm& b = binaryForm(f);
+    if (literal)
+        return literalSplit(b, p, tried, out);
+    switch (f) {
+    case Form::Addition:
+        return addition(b, p, out);
+    case Form::Subtraction:
+        return subtraction(b, p, out);
+    case Form::IntDivision:
+    case Form::Remainder:
+        return wordDivision(f, b, p, out);
+    case Form::Division:
+        return division(b, p, out);
+    default: // multiplication and power: only the first occurrence can work
+        return firstOccurrence(b, p, out);
+    }
 }
 
 bool Recogniser::negation(Piece p, TriedSplit* tried, Term* out)
@@ -644,44 +661,32 @@ bool Recogniser::negation(Piece p, TriedSplit* tried, Term* out)
     return false;
 }
 
-// A single-character operator exactly as the language states the search: each
-// occurrence from the left is a split point; the search gives up at an occurrence that is
-// the first or last character.
-bool Recogniser::literalSingle(char16_t op, Side left, Side right, Piece p, TriedSplit* tried,
-                               Term* out)
+// A binary operator exactly as the language states the search: each occurrence from the
+// left is a split point. A single-character operator gives up at an occurrence that is
+// the first or last character; DIV and MOD skip one at the start, and one without text
+// after it fails.
+bool Recogniser::literalSplit(const BinaryForm& b, Piece p, TriedSplit* tried, Term* out)
 {
-    for (int q = p.begin; q < p.end; ++q) {
-        if (m_text[q] != op)
-            continue;
-        if (q == p.begin || q == p.end - 1)
-            return false;
-        const Piece l{p.begin, q};
-        const Piece r{q + 1, p.end};
-        if (tried) {
-            tried->left = l;
-            tried->right = r;
-        }
-        if (balanced(l.begin, l.end) && balanced(r.begin, r.end) && accept(left, l, right, r, out))
-            return true;
-    }
-    return false;
-}
-
-// DIV and MOD: an occurrence at the start is skipped, one without text after it fails.
-bool Recogniser::literalWord(std::u16string_view word, Side left, Side right, Piece p,
-                             TriedSplit* tried, Term* out)
-{
-    const int w = int(word.size());
+    const int w = int(b.op.size());
+    const bool word = w > 1;
     for (int q = p.begin; q + w <= p.end; ++q) {
-        if (!isWordAt(word, q) || q == p.begin)
+        if (word ? !isWordAt(b.op, q) : m_text[q] != b.op.front())
             continue;
+        if (q == p.begin) {
+            if (word)
+                continue;
+            return false;
+        }
+        if (!word && q == p.end - 1)
+            return false;
         const Piece l{p.begin, q};
         const Piece r{q + w, p.end};
         if (tried) {
             tried->left = l;
             tried->right = r;
         }
-        if (balanced(l.begin, l.end) && balanced(r.begin, r.end) && accept(left, l, right, r, out))
+        if (balanced(l.begin, l.end) && balanced(r.begin, r.end) &&
+            accept(b.left, l, b.right, r, out))
             return true;
     }
     return false;
@@ -692,7 +697,7 @@ bool Recogniser::literalWord(std::u16string_view word, Side left, Side right, Pi
 // level of the piece (otherwise a side is unbalanced), and sides are ruled out by what
 // they contain (see the tiers above).
 
-bool Recogniser::addition(Piece p, Term* out)
+bool Recogniser::addition(const BinaryForm& b, Piece p, Term* out)
 {
     if (m_text[p.begin] == u'+')
         return false;
@@ -701,13 +706,13 @@ bool Recogniser::addition(Piece p, Term* out)
     for (int q = nextTop(CPlus, p.begin); q < p.end && q <= firstHard; q = nextTop(CPlus, q + 1)) {
         if (q == p.end - 1)
             return false;
-        if (endOk(q) && startOk(q + 1) && splitAt(p, q, 1, Side::AddLeft, Side::AddRight, out))
+        if (endOk(q) && startOk(q + 1) && splitAt(p, q, b, out))
             return true;
     }
     return false;
 }
 
-bool Recogniser::subtraction(Piece p, Term* out)
+bool Recogniser::subtraction(const BinaryForm& b, Piece p, Term* out)
 {
     if (m_text[p.begin] == u'-')
         return false;
@@ -719,7 +724,7 @@ bool Recogniser::subtraction(Piece p, Term* out)
     if (points.scanFrom < p.begin)
         points.scanFrom = p.begin;
     for (int q = nextTop(CMinus, points.scanFrom); q < p.end - 1; q = nextTop(CMinus, q + 1)) {
-        if (endOk(q) && startOk(q + 1) && acceptable(Side::AddLeft, Piece{p.begin, q}))
+        if (endOk(q) && startOk(q + 1) && acceptable(b.left, Piece{p.begin, q}))
             m_subtractionLefts[std::size_t(p.begin)].lefts.push_back(q);
         m_subtractionLefts[std::size_t(p.begin)].scanFrom = q + 1;
     }
@@ -732,28 +737,29 @@ bool Recogniser::subtraction(Piece p, Term* out)
         const int q = lefts[i];
         if (q >= p.end - 1)
             break;
-        if (splitAt(p, q, 1, Side::AddLeft, Side::SubRight, out))
+        if (splitAt(p, q, b, out))
             return true;
     }
     return false;
 }
 
-bool Recogniser::multiplication(Piece p, Term* out)
+bool Recogniser::firstOccurrence(const BinaryForm& b, Piece p, Term* out)
 {
-    // The left side may hold no top-level "*": only the first occurrence can work (one
-    // at the start gives up).
-    return splitAt(p, nextTop(CStar, p.begin), 1, Side::MulLeft, Side::SubRight, out);
+    // "*": the left side may hold no top-level "*"; "^": neither side may hold a
+    // top-level "^". Either way only the first occurrence can work (one at the start
+    // gives up).
+    return splitAt(p, nextTop(b.op == u"*" ? CStar : CCaret, p.begin), b, out);
 }
 
-bool Recogniser::division(Piece p, Term* out)
+bool Recogniser::division(const BinaryForm& b, Piece p, Term* out)
 {
     // The right side may hold no top-level "/": only the last occurrence can work.
     if (m_text[p.begin] == u'/')
         return false;
-    return splitAt(p, lastTop(CSlash, p), 1, Side::MulLeft, Side::DivRight, out);
+    return splitAt(p, lastTop(CSlash, p), b, out);
 }
 
-bool Recogniser::wordDivision(Form f, Piece p, Term* out)
+bool Recogniser::wordDivision(Form f, const BinaryForm& b, Piece p, Term* out)
 {
     const Class cls = f == Form::IntDivision ? CDivWord : CModWord;
     // The right side may hold no top-level "/", and no DIV or MOD unless a variable's
@@ -775,34 +781,36 @@ bool Recogniser::wordDivision(Form f, Piece p, Term* out)
     }
     int q = start == p.begin + 1 ? nextTop(cls, p.begin) : nextTop(cls, start);
     for (; q + 3 <= p.end; q = nextTop(cls, q + 1)) {
-        if (splitAt(p, q, 3, Side::MulLeft, Side::DivRight, out))
+        if (splitAt(p, q, b, out))
             return true;
     }
     return false;
 }
 
-bool Recogniser::power(Piece p, Term* out)
+std::optional<Piece> Recogniser::callArguments(Piece p, Piece* name) const
 {
-    // Neither side may hold a top-level "^": only the first occurrence can work (one at
-    // the start gives up).
-    return splitAt(p, nextTop(CCaret, p.begin), 1, Side::PowSide, Side::PowSide, out);
+    const int open = firstOpen(p);
+    if (open <= p.begin || m_text[p.end - 1] != u')')
+        return std::nullopt;
+    *name = Piece{p.begin, open};
+    return Piece{open + 1, p.end - 1};
 }
 
 bool Recogniser::call1(Piece p, TriedSplit* tried, Term* out)
 {
-    const int open = firstOpen(p);
-    if (open <= p.begin || m_text[p.end - 1] != u')')
+    Piece name;
+    const auto inside = callArguments(p, &name);
+    if (!inside)
         return false;
-    const auto kind = oneArgumentFunction(text(Piece{p.begin, open}));
+    const auto kind = oneArgumentFunction(text(name));
     if (!kind)
         return false;
-    const Piece inside{open + 1, p.end - 1};
     if (tried)
-        tried->left = inside;
-    if (!fits(PValid, inside))
+        tried->left = *inside;
+    if (!fits(PValid, *inside))
         return false;
     if (out) {
-        out->left = inside;
+        out->left = *inside;
         out->function = *kind;
     }
     return true;
@@ -810,13 +818,14 @@ bool Recogniser::call1(Piece p, TriedSplit* tried, Term* out)
 
 bool Recogniser::call2(Piece p, TriedSplit* tried, Term* out)
 {
-    const int open = firstOpen(p);
-    if (open <= p.begin || m_text[p.end - 1] != u')')
+    Piece name;
+    const auto arguments = callArguments(p, &name);
+    if (!arguments)
         return false;
-    const auto kind = twoArgumentFunction(text(Piece{p.begin, open}));
+    const auto kind = twoArgumentFunction(text(name));
     if (!kind)
         return false;
-    const Piece inside{open + 1, p.end - 1};
+    const Piece inside = *arguments;
     auto take = [&](int comma) {
         const Piece l{inside.begin, comma};
         const Piece r{comma + 1, inside.end};

@@ -133,19 +133,20 @@ private:
     bool variable(Piece p) const;
     bool bracketed(Piece p);
     bool negation(Piece p, TriedSplit* tried, Term* out);
-    bool addition(Piece p, Term* out);
-    bool subtraction(Piece p, Term* out);
-    bool multiplication(Piece p, Term* out);
-    bool wordDivision(Form f, Piece p, Term* out);
-    bool division(Piece p, Term* out);
-    bool power(Piece p, Term* out);
+    struct BinaryForm;
+    static const BinaryForm& binaryForm(Form f);
+    bool literalSplit(const BinaryForm& b, Piece p, TriedSplit* tried, Term* out);
+    bool addition(const BinaryForm& b, Piece p, Term* out);
+    bool subtraction(const BinaryForm& b, Piece p, Term* out);
+    bool wordDivision(Form f, const BinaryForm& b, Piece p, Term* out);
+    bool division(const BinaryForm& b, Piece p, Term* out);
+    bool firstOccurrence(const BinaryForm& b, Piece p, Term* out);
+    // The function name and argument text of a call "name(...)"; nullopt when p is none.
+    std::optional<Piece> callArguments(Piece p, Piece* name) const;
     bool call1(Piece p, TriedSplit* tried, Term* out);
     bool call2(Piece p, TriedSplit* tried, Term* out);
-    bool literalSingle(char16_t op, Side left, Side right, Piece p, TriedSplit* tried, Term* out);
-    bool literalWord(std::u16string_view word, Side left, Side right, Piece p, TriedSplit* tried,
-                     Term* out);
-    // The split of p at an operator of width characters at q (q <= p.begin: none).
-    bool splitAt(Piece p, int q, int width, Side left, Side right, Term* out);
+    // The split of p at b's operator at q (q <= p.begin: none).
+    bool splitAt(Piece p, int q, const BinaryForm& b, Term* out);
     bool accept(Side left, Piece l, Side right, Piece r, Term* out);
 
     // Index helpers over the precomputed tables.

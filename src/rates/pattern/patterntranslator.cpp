@@ -24,6 +24,22 @@ const RangeSet DigitSet{{u'0', u'9'}};
 const RangeSet SpaceSet{{u'\t', u'\n'}, {u'\f', u'\r'}, {u' ', u' '}};
 const RangeSet WordSet{{u'0', u'9'}, {u'A', u'Z'}, {u'_', u'_'}, {u'a', u'z'}};
 
+// The set of a class escape "\d", "\s" or "\w" (lower case), or of its complement
+// (upper case); null for any other letter.
+const RangeSet* classEscapeSet(char16_t letter)
+{
+    switch (QChar::toLower(char32_t(letter))) {
+    case u'd':
+        return &DigitSet;
+    case u's':
+        return &SpaceSet;
+    case u'w':
+        return &WordSet;
+    default:
+        return nullptr;
+    }
+}
+
 // The Cyrillic letters of the range rules of mode r.
 constexpr char16_t CapitalA = 0x410;
 constexpr char16_t CapitalYa = 0x42F;
@@ -42,6 +58,27 @@ struct Modes {
     bool greedy = true;         // g
     bool extended = false;      // x
     bool cyrillicRanges = true; // r
+
+    // The switch of a mode letter; null for any other character.
+    bool* byLetter(char16_t letter)
+    {
+        switch (letter) {
+        case u'i':
+            return &caseless;
+        case u'm':
+            return &multiLine;
+        case u's':
+            return &dotAll;
+        case u'g':
+            return &greedy;
+        case u'x':
+            return &extended;
+        case u'r':
+            return &cyrillicRanges;
+        default:
+            return nullptr;
+        }
+    }
 };
 
 // One emitted item: a single PCRE2 token (a character, a class, an assertion or a group).
@@ -367,31 +404,13 @@ private:
                 fail(u"unmatched \"(\""_s, at);
             const char16_t c = peek();
             ++m_pos;
-            switch (c) {
-            case u')':
+            if (c == u')')
                 return;
-            case u'-':
+            if (c == u'-') {
                 on = false;
-                break;
-            case u'i':
-                modes.caseless = on;
-                break;
-            case u'm':
-                modes.multiLine = on;
-                break;
-            case u's':
-                modes.dotAll = on;
-                break;
-            case u'g':
-                modes.greedy = on;
-                break;
-            case u'x':
-                modes.extended = on;
-                break;
-            case u'r':
-                modes.cyrillicRanges = on;
-                break;
-            default:
+            } else if (bool* mode = modes.byLetter(c)) {
+                *mode = on;
+            } else {
                 fail(u"\""_s + QChar(c) + u"\" is not a mode letter after \"(?\""_s, m_pos - 1);
             }
         }
@@ -442,33 +461,12 @@ private:
             fail(u"\"\\\" at the end of the pattern"_s, at);
         const char16_t c = peek();
         ++m_pos;
-        static const QString digit = classText(DigitSet, false);
-        static const QString nonDigit = classText(DigitSet, true);
-        static const QString space = classText(SpaceSet, false);
-        static const QString nonSpace = classText(SpaceSet, true);
-        static const QString word = classText(WordSet, false);
-        static const QString nonWord = classText(WordSet, true);
+        if (const RangeSet* set = classEscapeSet(c))
+            return {classText(*set, QChar::isUpper(char32_t(c)))};
         switch (c) {
-        case u'd':
-            return {digit};
-        case u'D':
-            return {nonDigit};
-        case u's':
-            return {space};
-        case u'S':
-            return {nonSpace};
-        case u'w':
-            return {word};
-        case u'W':
-            return {nonWord};
         case u'b':
-            return {u"(?:(?<="_s + word + u")(?!"_s + word + u")|(?<!"_s + word + u")(?="_s + word +
-                        u"))"_s,
-                    true, true};
         case u'B':
-            return {u"(?:(?<="_s + word + u")(?="_s + word + u")|(?<!"_s + word + u")(?!"_s + word +
-                        u"))"_s,
-                    true, true};
+            return wordBoundary(c == u'b');
         case u'A':
             return {u"\\A"_s, true, true};
         case u'Z':
@@ -479,6 +477,17 @@ private:
         if (c >= u'1' && c <= u'9')
             return backReference(modes, c - u'0');
         return {caselessIf(modes.caseless, literalText(escapedChar(c, at)))};
+    }
+
+    // "\b" (at a boundary) or "\B" (not at one): a word character on exactly one side.
+    static Atom wordBoundary(bool at)
+    {
+        static const QString word = classText(WordSet, false);
+        const QString after = at ? u"(?!"_s : u"(?="_s;
+        const QString notAfter = at ? u"(?="_s : u"(?!"_s;
+        return {u"(?:(?<="_s + word + u")"_s + after + word + u")|(?<!"_s + word + u")"_s +
+                    notAfter + word + u"))"_s,
+                true, true};
     }
 
     // The character of a one-character escape (after its "\"): the control characters,
@@ -560,16 +569,10 @@ private:
             fail(u"\"\\\" at the end of the pattern"_s, at);
         const char16_t e = peek();
         ++m_pos;
-        switch (e) {
-        case u'd':
-            return {0, &DigitSet};
-        case u's':
-            return {0, &SpaceSet};
-        case u'w':
-            return {0, &WordSet};
-        default:
-            return {escapedChar(e, at)};
-        }
+        if (QChar::isLower(char32_t(e)))
+            if (const RangeSet* set = classEscapeSet(e))
+                return {0, set};
+        return {escapedChar(e, at)};
     }
 
     void addRange(RangeSet& set, char16_t lo, char16_t hi, const Modes& modes, qsizetype at)

@@ -3,16 +3,12 @@
 // the same lookup with the lookup index switched off (what the index buys) and a
 // select of one row by primary key (the floor of one statement round trip).
 #include "rates/ratelookup.h"
+#include "refdata/benchdatabase.h"
 #include "refdata/referencedb.h"
-
 #include "support/recordinginteraction.h"
 #include "support/testdatabase.h"
 
-#include <QDir>
-#include <QFileInfo>
-
 #include <benchmark/benchmark.h>
-
 #include <memory>
 
 using namespace refdata;
@@ -20,35 +16,12 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace {
 
-void exec(Connection& c, const QString& sql)
-{
-    Transaction t(c, {u"write"_s, u"concurrency"_s});
-    Statement s(c, sql);
-    s.execute(t);
-    t.commit();
-}
-
 // A database of 1,000,000 rates, made once a day and kept in the build folder.
 QString millionRates()
 {
-    const QString dir = QStringLiteral(SPRRATE_SOURCE_DIR "/build/bench-data");
-    const QString path = dir + u"/rates-1m.gdb"_s;
-    const QString done = path + u".done"_s; // written once the table is full
-    const QFileInfo info(done);
-    if (info.exists() && info.lastModified().date() == QDate::currentDate())
-        return path;
-    QFile::remove(done);
-    QDir().mkpath(dir);
-    QFile::remove(path);
-    const int rc = std::system(("'" SPRRATE_SOURCE_DIR "/scripts/make-refdb' --sample '" +
-                                path.toStdString() + "' >/dev/null")
-                                   .c_str());
-    if (rc != 0)
-        throw std::runtime_error("make-refdb failed");
     // 20 source currencies x 5 targets x 10 carriers, 1,000 daily rates each; the last
-    // day of each series is today. isql runs the block: its variables would read as
-    // statement parameters through the program's own statements.
-    const char* fill = R"(delete from FARE_CURRENCY_RATE;
+    // day of each series is today.
+    static const char* fill = R"(delete from FARE_CURRENCY_RATE;
 set term ^ ;
 execute block as
 declare variable f integer; declare variable t integer; declare variable k integer;
@@ -84,20 +57,8 @@ commit;
 set statistics index FARE_CURRENCY_RATE_LOOKUP;
 commit;
 )";
-    const QString script = dir + u"/fill.sql"_s;
-    {
-        QFile f(script);
-        if (!f.open(QIODevice::WriteOnly) || f.write(fill) < 0)
-            throw std::runtime_error("cannot write the fill script");
-    }
-    if (std::system(("isql-fb -q -b -i '" + script.toStdString() + "' '" + path.toStdString() +
-                     "' >/dev/null")
-                        .c_str()) != 0)
-        throw std::runtime_error("filling the benchmark database failed");
-    QFile marker(done);
-    if (!marker.open(QIODevice::WriteOnly))
-        throw std::runtime_error("cannot mark the benchmark database complete");
-    return path;
+    return benchsupport::benchmarkDatabase(u"rates-1m.gdb"_s, true, fill,
+                                           benchsupport::Dated::FromToday);
 }
 
 struct Fixture {
@@ -119,11 +80,9 @@ Fixture& fixture()
 
 void setLookupIndex(bool active)
 {
-    Connection c;
-    c.setDatabaseName(fixture().path);
-    c.connect();
-    exec(c, active ? u"alter index FARE_CURRENCY_RATE_LOOKUP active"_s
-                   : u"alter index FARE_CURRENCY_RATE_LOOKUP inactive"_s);
+    testsupport::execOn(fixture().path, active
+                                            ? u"alter index FARE_CURRENCY_RATE_LOOKUP active"_s
+                                            : u"alter index FARE_CURRENCY_RATE_LOOKUP inactive"_s);
 }
 
 void BM_LookupRate(benchmark::State& state)

@@ -3,12 +3,9 @@
 // filter (USD to RUB, carrier SU) and order (latest validity first) select one series.
 // Beside the windowed browser, in the same run, a browser that reads the whole result
 // at every open and refresh, as the simpler design would.
+#include "refdata/benchdatabase.h"
 #include "refdata/tablebrowser.h"
 #include "support/testdatabase.h"
-
-#include <QCryptographicHash>
-#include <QDir>
-#include <QFile>
 
 #include <benchmark/benchmark.h>
 #include <memory>
@@ -21,36 +18,10 @@ namespace {
 const QString RateFilter = u" CURRENCY_FROM='USD' and CURRENCY_TO='RUB' and CARRIER_CODE='SU'"_s;
 const QString RateOrder = u"RATE_VALID_TO desc, RATE_VALID_FROM desc"_s;
 
-// The schema's digest, so that a database filled under an older schema is made anew.
-QByteArray schemaDigest()
-{
-    QFile f(QStringLiteral(SPRRATE_SOURCE_DIR "/refdata/schema.sql"));
-    if (!f.open(QIODevice::ReadOnly))
-        throw std::runtime_error("cannot read the schema");
-    return QCryptographicHash::hash(f.readAll(), QCryptographicHash::Sha1).toHex();
-}
-
 // The database, kept in the build folder between runs (filling takes about 20 s).
 QString millionRates()
 {
-    const QString dir = QStringLiteral(SPRRATE_SOURCE_DIR "/build/bench-data");
-    const QString path = dir + u"/browser-1m.gdb"_s;
-    const QString done = path + u".done"_s; // holds the schema digest once the table is full
-    const QByteArray digest = schemaDigest();
-    {
-        QFile marker(done);
-        if (marker.open(QIODevice::ReadOnly) && marker.readAll() == digest)
-            return path;
-    }
-    QFile::remove(done);
-    QDir().mkpath(dir);
-    QFile::remove(path);
-    if (std::system(
-            ("'" SPRRATE_SOURCE_DIR "/scripts/make-refdb' '" + path.toStdString() + "' >/dev/null")
-                .c_str()) != 0)
-        throw std::runtime_error("make-refdb failed");
-    // isql runs the block: its variables would read as parameters through a Statement.
-    const char* fill = R"(set term ^ ;
+    static const char* fill = R"(set term ^ ;
 execute block as
 declare variable s integer; declare variable d integer; declare variable vday date;
 declare variable froms varchar(30) = 'USDEURGBPCHFUAHKZTBYNCNYJPYTRY';
@@ -78,20 +49,7 @@ commit;
 set statistics index FARE_CURRENCY_RATE_LOOKUP;
 commit;
 )";
-    const QString script = dir + u"/browser-fill.sql"_s;
-    {
-        QFile f(script);
-        if (!f.open(QIODevice::WriteOnly) || f.write(fill) < 0)
-            throw std::runtime_error("cannot write the fill script");
-    }
-    if (std::system(("isql-fb -q -b -i '" + script.toStdString() + "' '" + path.toStdString() +
-                     "' >/dev/null")
-                        .c_str()) != 0)
-        throw std::runtime_error("filling the benchmark database failed");
-    QFile marker(done);
-    if (!marker.open(QIODevice::WriteOnly) || marker.write(digest) < 0)
-        throw std::runtime_error("cannot mark the benchmark database complete");
-    return path;
+    return benchsupport::benchmarkDatabase(u"browser-1m.gdb"_s, false, fill);
 }
 
 struct Fixture {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "refdata/referencedb.h"
+#include "support/modal.h"
 #include "support/testdatabase.h"
 
 #include <QAbstractButton>
@@ -101,80 +102,6 @@ private:
     std::unique_ptr<refdata::Transaction> m_held;
 };
 
-// Answers the modal dialogs in the order they come. Each expectation waits for the next
-// modal widget of its type and runs its action on it; a modal widget that nobody answers
-// for two seconds is closed and recorded, so a test never hangs on a stray message.
-class ModalDriver {
-public:
-    ModalDriver()
-    {
-        QObject::connect(&m_poll, &QTimer::timeout, [this] { poll(); });
-        m_poll.start(5);
-    }
-
-    template <typename W> void expect(std::function<void(W*)> action)
-    {
-        m_pending.push_back([action](QWidget* w) {
-            auto* typed = qobject_cast<W*>(w);
-            if (!typed)
-                return false;
-            action(typed);
-            return true;
-        });
-    }
-    // The next message box: its text is recorded, then it is answered with a button.
-    void answer(QMessageBox::StandardButton button = QMessageBox::Ok)
-    {
-        expect<QMessageBox>([this, button](QMessageBox* box) {
-            messages.append(box->text());
-            icons.append(box->icon());
-            box->button(button)->click();
-        });
-    }
-
-    bool allAnswered() const { return m_pending.empty(); }
-
-    QStringList messages;           // the texts of the answered message boxes
-    QList<QMessageBox::Icon> icons; // and their icons
-    QStringList strays;             // modal widgets nobody expected (message texts or titles)
-
-private:
-    void poll()
-    {
-        QWidget* w = QApplication::activeModalWidget();
-        if (!w || !w->isVisible()) {
-            m_since = nullptr;
-            return;
-        }
-        if (!m_pending.empty() && w != m_done) {
-            auto next = m_pending.front();
-            m_pending.erase(m_pending.begin());
-            if (next(w)) {
-                m_done = w;
-                m_since = nullptr;
-                return;
-            }
-            m_pending.insert(m_pending.begin(), next);
-        }
-        if (w != m_since) {
-            m_since = w;
-            m_clock.start();
-        } else if (m_clock.elapsed() > 2000) {
-            auto* box = qobject_cast<QMessageBox*>(w);
-            strays.append(box ? box->text() : w->windowTitle());
-            if (auto* d = qobject_cast<QDialog*>(w))
-                d->reject();
-            else
-                w->close();
-            m_since = nullptr;
-        }
-    }
-
-    QTimer m_poll;
-    std::vector<std::function<bool(QWidget*)>> m_pending;
-    QWidget* m_done = nullptr; // the widget the last action ran on, while it still shows
-    QWidget* m_since = nullptr;
-    QElapsedTimer m_clock;
-};
+using testsupport::ModalDriver;
 
 } // namespace listtest

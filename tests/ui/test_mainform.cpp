@@ -27,7 +27,7 @@
 #include <QtTest>
 
 using namespace Qt::Literals::StringLiterals;
-using testsupport::onNextModal;
+using testsupport::ModalDriver;
 
 namespace {
 
@@ -141,20 +141,13 @@ void TestMainForm::closeQuestion()
     auto form = makeForm();
     form->show();
     form->move(120, 140);
-    QString asked;
-    QString title;
-    QMessageBox::Icon icon = QMessageBox::NoIcon;
-    const auto ran = onNextModal([&](QWidget* w) {
-        asked = testsupport::messageText(w);
-        title = w->windowTitle();
-        icon = qobject_cast<QMessageBox*>(w)->icon();
-        testsupport::press(w, ok ? QMessageBox::Ok : QMessageBox::Cancel);
-    });
+    ModalDriver driver;
+    driver.answer(ok ? QMessageBox::Ok : QMessageBox::Cancel);
     form->btnExit->click();
-    QVERIFY(*ran);
-    QCOMPARE(asked, u"Close Application?"_s);
-    QCOMPARE(title, u"SPR Rate"_s);
-    QCOMPARE(icon, QMessageBox::Information);
+    QVERIFY(driver.allAnswered());
+    QCOMPARE(driver.messages, QStringList{u"Close Application?"_s});
+    QCOMPARE(driver.titles, QStringList{u"SPR Rate"_s});
+    QCOMPARE(driver.icons, QList<QMessageBox::Icon>{QMessageBox::Information});
     QCOMPARE(form->isVisible(), !ok);
     if (ok) {
         QCOMPARE(readAll(iniPath()),
@@ -195,7 +188,8 @@ void TestMainForm::setupShowsOwnCurrencyWhenBothFlagsAreSet()
     auto form = makeForm();
     bool ownSelected = false;
     bool bsrSelected = true;
-    const auto ran = onNextModal([&](QWidget* w) {
+    ModalDriver driver;
+    driver.expect<QWidget>([&](QWidget* w) {
         auto* setup = qobject_cast<TformSetup*>(w);
         ownSelected = setup->cbGetTaxFromOrgCurrency->isChecked();
         bsrSelected = setup->cbGetBSRFromVLM->isChecked();
@@ -205,7 +199,7 @@ void TestMainForm::setupShowsOwnCurrencyWhenBothFlagsAreSet()
         setup->bSave->click();
     });
     form->Setup1Click();
-    QVERIFY(*ran);
+    QVERIFY(driver.allAnswered());
     QVERIFY(ownSelected);
     QVERIFY(!bsrSelected);
 
@@ -229,7 +223,8 @@ void TestMainForm::setupCancelChangesNothing()
     const QByteArray before = readAll(iniPath());
     auto form = makeForm();
     const base::Settings held = form->application().settings();
-    const auto ran = onNextModal([&](QWidget* w) {
+    ModalDriver driver;
+    driver.expect<QWidget>([&](QWidget* w) {
         auto* setup = qobject_cast<TformSetup*>(w);
         for (QLineEdit* e : setup->findChildren<QLineEdit*>())
             e->setText(u"X"_s);
@@ -237,7 +232,7 @@ void TestMainForm::setupCancelChangesNothing()
         setup->bClose->click();
     });
     form->Setup1Click();
-    QVERIFY(*ran);
+    QVERIFY(driver.allAnswered());
     const base::Settings& s = form->application().settings();
     QCOMPARE(s.currencyTo, held.currencyTo);
     QCOMPARE(s.fareRegExp, held.fareRegExp);
@@ -251,14 +246,11 @@ void TestMainForm::setUpWithUnreachableDatabase()
     writeAll(iniPath(), "[MAIN]\nDATABASE=" + m_dir->filePath(u"none/sprrate.gdb"_s).toUtf8() + "\n");
     auto form = makeForm();
     form->show();
-    QString shown;
-    const auto ran = onNextModal([&](QWidget* w) {
-        shown = testsupport::messageText(w);
-        testsupport::press(w, QMessageBox::Ok);
-    });
+    ModalDriver driver;
+    driver.answer();
     form->btnSetUpClick();
-    QVERIFY(*ran);
-    QVERIFY2(shown.contains(u"none/sprrate.gdb"_s), qPrintable(shown));
+    QVERIFY(driver.allAnswered());
+    QVERIFY2(driver.messages.value(0).contains(u"none/sprrate.gdb"_s), qPrintable(driver.messages.value(0)));
     QTRY_VERIFY(form->PopupMenu->isVisible()); // the menu opens all the same
     form->PopupMenu->close();
 }
@@ -266,14 +258,11 @@ void TestMainForm::setUpWithUnreachableDatabase()
 void TestMainForm::defaultErrorReport()
 {
     Thrower thrower;
-    QString shown;
-    const auto ran = onNextModal([&](QWidget* w) {
-        shown = testsupport::messageText(w);
-        testsupport::press(w, QMessageBox::Ok);
-    });
+    ModalDriver driver;
+    driver.answer();
     QCoreApplication::postEvent(&thrower, new QEvent(QEvent::User));
-    QTRY_VERIFY(*ran);
-    QCOMPARE(shown, u"The handler failed."_s);
+    QTRY_VERIFY(driver.allAnswered());
+    QCOMPARE(driver.messages, QStringList{u"The handler failed."_s});
     // The event loop goes on.
     bool later = false;
     QTimer::singleShot(0, [&] { later = true; });
@@ -284,17 +273,14 @@ void TestMainForm::listWithUnreachableDatabaseGoesToTheErrorReport()
 {
     writeAll(iniPath(), "[MAIN]\nDATABASE=" + m_dir->filePath(u"none/sprrate.gdb"_s).toUtf8() + "\n");
     auto form = makeForm();
-    QString shown;
-    const auto ran = onNextModal([&](QWidget* w) {
-        shown = testsupport::messageText(w);
-        testsupport::press(w, QMessageBox::Ok);
-    });
+    ModalDriver driver;
+    driver.answer();
     // As the menu does it: from the event loop, with no guard in the handler.
     QAction* rate = form->PopupMenu->findChild<QAction*>(u"Rate1"_s);
     QVERIFY(rate);
     QTimer::singleShot(0, rate, &QAction::trigger);
-    QTRY_VERIFY(*ran);
-    QVERIFY2(shown.contains(u"none/sprrate.gdb"_s), qPrintable(shown));
+    QTRY_VERIFY(driver.allAnswered());
+    QVERIFY2(driver.messages.value(0).contains(u"none/sprrate.gdb"_s), qPrintable(driver.messages.value(0)));
     QVERIFY(!form->formRate->isVisible());
     QVERIFY(!form->formRate->browser().isOpen());
 }
@@ -314,13 +300,14 @@ void TestMainForm::listOpensItsBrowserOnlyWhileShown()
     for (const auto& l : lists) {
         bool openWhileShown = false;
         bool empty = true;
-        const auto ran = onNextModal([&](QWidget* w) {
+        ModalDriver driver;
+        driver.expect<QWidget>([&](QWidget* w) {
             openWhileShown = w == l.list && l.list->browser().isOpen();
             empty = l.list->browser().isEmpty();
             l.list->reject();
         });
         (form.get()->*l.handler)();
-        QVERIFY(*ran);
+        QVERIFY(driver.allAnswered());
         QVERIFY2(openWhileShown, qPrintable(l.list->objectName()));
         QVERIFY(!empty);
         QVERIFY(!l.list->browser().isOpen());
@@ -354,7 +341,8 @@ void TestMainForm::ticketImageButtonShowsTheEstimate()
     form->show();
     QString fare;
     QString total;
-    const auto ran = onNextModal([&](QWidget* w) {
+    ModalDriver driver;
+    driver.expect<QWidget>([&](QWidget* w) {
         auto* dialog = qobject_cast<TdlgTicketImage*>(w);
         QVERIFY(dialog);
         fare = dialog->eFare->text();
@@ -362,7 +350,7 @@ void TestMainForm::ticketImageButtonShowsTheEstimate()
         dialog->bDialogClose->click();
     });
     form->btnInformPricing->click();
-    QVERIFY(*ran);
+    QVERIFY(driver.allAnswered());
     QCOMPARE(fare, u"EUR520.00"_s);
     QCOMPARE(total, u"RUB56687.00"_s);
     QVERIFY2(terminal.journal().isEmpty(), "the estimate sends nothing");

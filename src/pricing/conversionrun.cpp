@@ -49,12 +49,12 @@ QString failureMessage(const QString& reason, const QStringList& sent)
 QString reasonOf(const std::exception& e)
 {
     if (dynamic_cast<const host::HostError*>(&e))
-        return u"the host terminal failed: "_s + errorText(e);
+        return u"the host terminal failed: "_s + base::errorText(e);
     if (dynamic_cast<const refdata::DbError*>(&e))
-        return u"the reference database failed: "_s + errorText(e);
+        return u"the reference database failed: "_s + base::errorText(e);
     if (dynamic_cast<const formula::FormulaError*>(&e))
-        return u"a rounding rule failed: "_s + errorText(e);
-    return errorText(e);
+        return u"a rounding rule failed: "_s + base::errorText(e);
+    return base::errorText(e);
 }
 
 class Run {
@@ -295,7 +295,7 @@ private:
             return searchCall();
         } catch (const pattern::PatternError& e) {
             throw RunFailure(u"the pattern %1 \"%2\" cannot be used: %3"_s.arg(
-                                 settingKey.toString(), patternText, errorText(e)),
+                                 settingKey.toString(), patternText, base::errorText(e)),
                              false);
         }
     }

@@ -87,7 +87,7 @@ bool btnInformPricingClick(PricingState& st, PricingServices& sv, base::TicketIm
             f.eTotal.clear();
             sv.ui.showMessage(
                 u"The fare rounding rule \"%1\" of %2 could not be evaluated: %3"_s.arg(
-                    sv.rates.FareRule, to, errorText(e)));
+                    sv.rates.FareRule, to, base::errorText(e)));
         }
     }
     if (fareConverted) {

@@ -1,6 +1,8 @@
 // How a conversion run reports what ended it.
 #pragma once
 
+#include "base/errortext.h"
+
 #include <QString>
 
 #include <exception>
@@ -23,11 +25,5 @@ private:
     QString m_message;
     bool m_verbatim;
 };
-
-// The text of an error of any subsystem (they all carry UTF-8 in what()).
-inline QString errorText(const std::exception& e)
-{
-    return QString::fromUtf8(e.what()).trimmed();
-}
 
 } // namespace pricing

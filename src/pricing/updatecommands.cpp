@@ -127,7 +127,7 @@ private:
             x = formula::EvaluateRule(rule, r.BaseAmount * st.FareRate);
         } catch (const std::exception& e) {
             throw RunFailure(u"The fare rounding rule \"%1\" of %2 could not be evaluated: %3"_s
-                                 .arg(rule, to, errorText(e)),
+                                 .arg(rule, to, base::errorText(e)),
                              false);
         }
         const QString& mask = sv.settings.fareMask;
@@ -195,7 +195,7 @@ private:
                 u"The tax rounding rule \"%1\" of %2 could not be evaluated for tax %3 (%4): %5"_s
                     .arg(rule, to)
                     .arg(number)
-                    .arg(e.Code.trimmed(), errorText(ex)),
+                    .arg(e.Code.trimmed(), base::errorText(ex)),
                 false);
         }
     }

@@ -263,6 +263,9 @@ void TestMainForm::defaultErrorReport()
     QCoreApplication::postEvent(&thrower, new QEvent(QEvent::User));
     QTRY_VERIFY(driver.allAnswered());
     QCOMPARE(driver.messages, QStringList{u"The handler failed."_s});
+    // The same report as the list windows give an error of their handlers.
+    QCOMPARE(driver.icons, QList<QMessageBox::Icon>{QMessageBox::Critical});
+    QCOMPARE(driver.titles, QStringList{u"SPR Rate"_s});
     // The event loop goes on.
     bool later = false;
     QTimer::singleShot(0, [&] { later = true; });

@@ -92,6 +92,7 @@ void TestProviderList::digitNotANumber()
     QVERIFY(driver.allAnswered());
     QCOMPARE(driver.messages, QStringList{u"'12A' is not a valid integer value"_s});
     QCOMPARE(driver.icons.value(0), QMessageBox::Critical);
+    QCOMPARE(driver.titles, QStringList{u"SPR Rate"_s}); // the program's one caption
     QCOMPARE(w.formProviderNew->windowTitle(), u"New or Modify Provider"_s);
     QVERIFY(driver.strays.isEmpty()); // the dialog never showed
 }

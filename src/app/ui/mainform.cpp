@@ -2,6 +2,7 @@
 
 #include "app/ui/icons.h"
 #include "app/ui/setupform.h"
+#include "base/ui/messages.h"
 #include "pricing/ui/ticketimage.h"
 #include "rates/ui/rateselector.h"
 #include "refdata/ui/currency.h"
@@ -118,7 +119,7 @@ QPoint TGeneralForm::placement(QPoint stored, QSize size)
 
 bool TGeneralForm::FormCloseQuery()
 {
-    QMessageBox box(QMessageBox::Information, ui::MessageTitle.toString(), u"Close Application?"_s,
+    QMessageBox box(QMessageBox::Information, base::ui::MessageTitle.toString(), u"Close Application?"_s,
                     QMessageBox::Ok | QMessageBox::Cancel, this);
     box.setObjectName(u"closeQuery"_s);
     return box.exec() == QMessageBox::Ok;
@@ -149,7 +150,7 @@ void TGeneralForm::btnSetUpClick()
     try {
         m_app->database().connectIfNeeded();
     } catch (const std::exception& e) {
-        ui::showMessageBox(this, QString::fromUtf8(e.what()));
+        base::ui::showMessage(this, base::errorText(e));
     }
     PopupMenu->popup(QCursor::pos());
 }

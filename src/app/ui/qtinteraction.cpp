@@ -1,5 +1,6 @@
 #include "app/ui/qtinteraction.h"
 
+#include "base/ui/messages.h"
 #include "pricing/ui/ticketimage.h"
 #include "rates/ui/rateselector.h"
 
@@ -7,14 +8,7 @@
 
 namespace ui {
 
-void showMessageBox(QWidget* parent, const QString& text)
-{
-    QMessageBox box(QMessageBox::NoIcon, MessageTitle.toString(), text, QMessageBox::Ok, parent);
-    box.setObjectName(QStringLiteral("message"));
-    box.exec();
-}
-
-void QtInteraction::showMessage(const QString& text) { showMessageBox(m_parent, text); }
+void QtInteraction::showMessage(const QString& text) { base::ui::showMessage(m_parent, text); }
 
 std::optional<QString> QtInteraction::chooseRate(const QStringList& items)
 {

@@ -10,9 +10,6 @@ class TdlgTicketImage;
 
 namespace ui {
 
-// The caption of the program's message boxes.
-inline constexpr QStringView MessageTitle = u"SPR Rate";
-
 class QtInteraction : public base::UserInteraction {
 public:
     explicit QtInteraction(QWidget* parent) : m_parent(parent) {}
@@ -33,8 +30,5 @@ private:
     TSetectRateForm* m_rateForm = nullptr;
     TdlgTicketImage* m_ticketImage = nullptr;
 };
-
-// A modal message box with an OK button.
-void showMessageBox(QWidget* parent, const QString& text);
 
 } // namespace ui

@@ -1,6 +1,6 @@
 #include "app/ui/sprrateapplication.h"
 
-#include "app/ui/qtinteraction.h"
+#include "base/ui/messages.h"
 
 #include <QDir>
 #include <QFile>
@@ -22,16 +22,11 @@ bool SprRateApplication::notify(QObject* receiver, QEvent* event)
     try {
         return QApplication::notify(receiver, event);
     } catch (const std::exception& e) {
-        reportError(QString::fromUtf8(e.what()));
+        base::ui::reportError(QApplication::activeWindow(), base::errorText(e));
     } catch (...) {
-        reportError(QStringLiteral("Unknown error."));
+        base::ui::reportError(QApplication::activeWindow(), base::ui::UnknownError.toString());
     }
     return false;
-}
-
-void SprRateApplication::reportError(const QString& text)
-{
-    showMessageBox(QApplication::activeWindow(), text);
 }
 
 namespace {

@@ -11,9 +11,6 @@ class SprRateApplication : public QApplication {
 public:
     SprRateApplication(int& argc, char** argv);
     bool notify(QObject* receiver, QEvent* event) override;
-
-    // The default error report itself.
-    static void reportError(const QString& text);
 };
 
 // The per-user lock that tells a second start that the program already runs: a lock on

@@ -1,6 +1,6 @@
 #include "refdata/ui/browsergrid.h"
 
-#include "refdata/ui/messages.h"
+#include "base/ui/messages.h"
 
 #include <QHeaderView>
 #include <QKeyEvent>
@@ -99,7 +99,7 @@ BrowserGrid::BrowserGrid(TableBrowser& browser, const QString& name,
             [this](const QModelIndex& current) {
                 if (m_syncing || !current.isValid() || current.row() == m_model.currentRow())
                     return;
-                runReported(this, [&] { m_browser.moveTo(current.row()); });
+                base::ui::runReported(this, [&] { m_browser.moveTo(current.row()); });
                 showCursor(); // a move that failed keeps the selection on the cursor
             });
     layoutColumns();
@@ -182,7 +182,7 @@ void BrowserGrid::keyPressEvent(QKeyEvent* event)
     const int page = std::max(1, viewport()->height() / std::max(1, rowHeight(0)) - 1);
     auto move = [&](auto&& action) {
         if (m_browser.isOpen())
-            runReported(this, action);
+            base::ui::runReported(this, action);
         event->accept();
     };
     if (plain && key == Qt::Key_Down)
@@ -218,9 +218,9 @@ void BrowserGrid::deleteCurrent()
 {
     if (!m_browser.isOpen() || m_browser.isEmpty())
         return;
-    if (!askOkCancel(this, u"Confirm"_s, DeleteQuestion, QMessageBox::Question, QMessageBox::Ok))
+    if (!base::ui::askOkCancel(this, u"Confirm"_s, DeleteQuestion, QMessageBox::Question, QMessageBox::Ok))
         return;
-    runReported(this, [this] { m_browser.deleteRow(); });
+    base::ui::runReported(this, [this] { m_browser.deleteRow(); });
 }
 
 } // namespace refdata::ui

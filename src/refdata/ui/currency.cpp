@@ -1,7 +1,7 @@
 #include "refdata/ui/currency.h"
 
 #include "base/settings.h"
-#include "refdata/ui/messages.h"
+#include "base/ui/messages.h"
 
 #include <QLineEdit>
 #include <QPushButton>
@@ -63,12 +63,12 @@ void TformCurrency::writeRow()
 
 void TformCurrency::bNewClick()
 {
-    runReported(this, [this] { runEdit(EditMode::New); });
+    base::ui::runReported(this, [this] { runEdit(EditMode::New); });
 }
 
 void TformCurrency::bEditClick()
 {
-    runReported(this, [this] { runEdit(EditMode::Edit); });
+    base::ui::runReported(this, [this] { runEdit(EditMode::Edit); });
 }
 
 void TformCurrency::CurrencyGridDblClick()

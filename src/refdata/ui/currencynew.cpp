@@ -3,7 +3,7 @@
 #include "base/numbers.h"
 #include "rates/formula/mathparser.h"
 #include "refdata/ui/fields.h"
-#include "refdata/ui/messages.h"
+#include "base/ui/messages.h"
 
 #include <QPushButton>
 
@@ -77,13 +77,13 @@ QString TformNewCurrency::taxRuleTest() const
 void TformNewCurrency::CheckFareRuleClick()
 {
     QString message;
-    if (runReported(this, [&] { message = fareRuleTest(); }))
-        showMessage(this, message);
+    if (base::ui::runReported(this, [&] { message = fareRuleTest(); }))
+        base::ui::showMessage(this, message);
 }
 
 void TformNewCurrency::eCheckTaxRuleClick()
 {
     QString message;
-    if (runReported(this, [&] { message = taxRuleTest(); }))
-        showMessage(this, message);
+    if (base::ui::runReported(this, [&] { message = taxRuleTest(); }))
+        base::ui::showMessage(this, message);
 }

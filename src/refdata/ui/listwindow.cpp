@@ -1,7 +1,7 @@
 #include "refdata/ui/listwindow.h"
 
 #include "base/settings.h"
-#include "refdata/ui/messages.h"
+#include "base/ui/messages.h"
 
 #include <QFrame>
 #include <QPushButton>
@@ -102,7 +102,7 @@ void ListWindow::reportCanceled(const std::exception& e)
     } catch (const std::exception&) {
         // The failure being reported is the one that counts.
     }
-    showMessage(this, errorText(e) + CanceledSuffix);
+    base::ui::showMessage(this, base::errorText(e) + CanceledSuffix);
 }
 
 void ListWindow::runEdit(EditMode mode)
@@ -114,7 +114,7 @@ void ListWindow::runEdit(EditMode mode)
     if (dialog.exec() != QDialog::Accepted)
         return;
     if (const QString message = refusal(); !message.isEmpty()) {
-        showMessage(this, message);
+        base::ui::showMessage(this, message);
         return;
     }
     try {

@@ -1,6 +1,6 @@
 #include "refdata/ui/navigator.h"
 
-#include "refdata/ui/messages.h"
+#include "base/ui/messages.h"
 
 #include <QHBoxLayout>
 #include <QPainter>
@@ -83,15 +83,15 @@ DBNavigator::DBNavigator(TableBrowser& browser, const QString& name, QWidget* pa
     nbRefresh = addButton(u"nbRefresh"_s, u"Refresh data"_s, Refresh);
 
     connect(nbFirst, &QToolButton::clicked, this,
-            [this] { runReported(this, [this] { m_browser.first(); }); });
+            [this] { base::ui::runReported(this, [this] { m_browser.first(); }); });
     connect(nbPrior, &QToolButton::clicked, this,
-            [this] { runReported(this, [this] { m_browser.prior(); }); });
+            [this] { base::ui::runReported(this, [this] { m_browser.prior(); }); });
     connect(nbNext, &QToolButton::clicked, this,
-            [this] { runReported(this, [this] { m_browser.next(); }); });
+            [this] { base::ui::runReported(this, [this] { m_browser.next(); }); });
     connect(nbLast, &QToolButton::clicked, this,
-            [this] { runReported(this, [this] { m_browser.last(); }); });
+            [this] { base::ui::runReported(this, [this] { m_browser.last(); }); });
     connect(nbRefresh, &QToolButton::clicked, this,
-            [this] { runReported(this, [this] { m_browser.refresh(); }); });
+            [this] { base::ui::runReported(this, [this] { m_browser.refresh(); }); });
 
     connect(&m_browser, &TableBrowser::windowChanged, this, &DBNavigator::updateButtons);
     connect(&m_browser, &TableBrowser::currentChanged, this, &DBNavigator::updateButtons);

@@ -1,7 +1,7 @@
 #include "refdata/ui/provider.h"
 
 #include "base/settings.h"
-#include "refdata/ui/messages.h"
+#include "base/ui/messages.h"
 
 #include <QPushButton>
 
@@ -69,12 +69,12 @@ void TformProvider::afterPost(EditMode)
 
 void TformProvider::bNewClick()
 {
-    runReported(this, [this] { runEdit(EditMode::New); });
+    base::ui::runReported(this, [this] { runEdit(EditMode::New); });
 }
 
 void TformProvider::bEditClick()
 {
-    runReported(this, [this] { runEdit(EditMode::Edit); });
+    base::ui::runReported(this, [this] { runEdit(EditMode::Edit); });
 }
 
 void TformProvider::ProviderGridDblClick()

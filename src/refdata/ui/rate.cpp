@@ -1,7 +1,7 @@
 #include "refdata/ui/rate.h"
 
 #include "base/settings.h"
-#include "refdata/ui/messages.h"
+#include "base/ui/messages.h"
 
 #include <QDateEdit>
 #include <QEvent>
@@ -221,12 +221,12 @@ void TformRate::afterPost(EditMode mode)
 
 void TformRate::bNewClick()
 {
-    runReported(this, [this] { runEdit(EditMode::New); });
+    base::ui::runReported(this, [this] { runEdit(EditMode::New); });
 }
 
 void TformRate::bEdirClick()
 {
-    runReported(this, [this] { runEdit(EditMode::Edit); });
+    base::ui::runReported(this, [this] { runEdit(EditMode::Edit); });
 }
 
 void TformRate::RateGridDblClick()
@@ -236,7 +236,7 @@ void TformRate::RateGridDblClick()
 
 void TformRate::bDeleteClick()
 {
-    if (!askOkCancel(this, u"Currency Rate"_s, DeleteQuestion, QMessageBox::Information,
+    if (!base::ui::askOkCancel(this, u"Currency Rate"_s, DeleteQuestion, QMessageBox::Information,
                      QMessageBox::Cancel))
         return;
     try {

@@ -1,7 +1,7 @@
 #include "refdata/ui/taxes.h"
 
 #include "base/settings.h"
-#include "refdata/ui/messages.h"
+#include "base/ui/messages.h"
 
 #include <QLineEdit>
 #include <QPushButton>
@@ -67,12 +67,12 @@ void TformTaxes::writeRow()
 
 void TformTaxes::bNewClick()
 {
-    runReported(this, [this] { runEdit(EditMode::New); });
+    base::ui::runReported(this, [this] { runEdit(EditMode::New); });
 }
 
 void TformTaxes::bEditClick()
 {
-    runReported(this, [this] { runEdit(EditMode::Edit); });
+    base::ui::runReported(this, [this] { runEdit(EditMode::Edit); });
 }
 
 void TformTaxes::CurrencyGridDblClick()

@@ -1,7 +1,9 @@
-// The message boxes of the maintenance windows: a plain message, an OK/Cancel question,
-// and the program's default error report (a box with the error's text, after which the
-// event loop goes on) for errors that no handler of a window catches.
+// The program's message boxes: a plain message, an OK/Cancel question, and the default
+// error report (a box with the error's text, after which the event loop goes on) for
+// errors that no handler catches. Every window shows them the same way.
 #pragma once
+
+#include "base/errortext.h"
 
 #include <QMessageBox>
 #include <QString>
@@ -9,20 +11,23 @@
 #include <exception>
 #include <utility>
 
-namespace refdata::ui {
+namespace base::ui {
 
-// A modal message with an OK button and no icon, titled with the program's name.
+// The caption of the program's message boxes.
+inline constexpr QStringView MessageTitle = u"SPR Rate";
+
+// A modal message with an OK button and no icon.
 void showMessage(QWidget* parent, const QString& text);
 
 // Asks with OK and Cancel; true on OK. Escape answers Cancel.
 bool askOkCancel(QWidget* parent, const QString& title, const QString& text, QMessageBox::Icon icon,
                  QMessageBox::StandardButton defaultButton);
 
-// The text an error shows: the message of this program's errors, what() otherwise.
-QString errorText(const std::exception& e);
-
 // The default error report of the program for one error.
 void reportError(QWidget* parent, const QString& text);
+
+// The text of an error that is no std::exception.
+inline constexpr QStringView UnknownError = u"Unknown error.";
 
 // Runs a handler; an error escaping it goes to the default error report instead of the
 // event loop. Returns false when it failed.
@@ -34,9 +39,9 @@ template <typename F> bool runReported(QWidget* parent, F&& handler)
     } catch (const std::exception& e) {
         reportError(parent, errorText(e));
     } catch (...) {
-        reportError(parent, QStringLiteral("Unknown error"));
+        reportError(parent, UnknownError.toString());
     }
     return false;
 }
 
-} // namespace refdata::ui
+} // namespace base::ui

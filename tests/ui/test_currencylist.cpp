@@ -83,8 +83,14 @@ void TestCurrencyList::newOnEmptyList()
         d->bSave->click();
     });
     driver.answer();
+    QString kept;
+    driver.expect<TformNewCurrency>([&](TformNewCurrency* d) {
+        kept = d->eCurrencyName->text();
+        d->bCancel->click();
+    });
     w.bNewClick();
     QVERIFY(driver.allAnswered());
+    QCOMPARE(kept, u"NO CODE"_s); // opened again with what was typed
     QCOMPARE(shown, QStringList(4));
     QCOMPARE(driver.messages, QStringList{TformCurrency::EmptyCodeMessage});
     QCOMPARE(data.rows(u"select count(*) from FARE_CURRENCY"_s), QStringList{u"0"_s});
@@ -132,8 +138,14 @@ void TestCurrencyList::save()
         QTest::keyClicks(d->eFareRule, u"ceil(value/10)*10"_s);
         d->bSave->click();
     });
-    if (!failure.isEmpty())
+    QString kept;
+    if (!failure.isEmpty()) {
         driver.answer();
+        driver.expect<TformNewCurrency>([&](TformNewCurrency* d) {
+            kept = d->eCurrencyCode->text() + u'|' + d->eFareRule->text();
+            d->bCancel->click();
+        });
+    }
     (isNew ? w.bNew : w.bEdit)->click();
     QVERIFY(driver.allAnswered());
     const QString code = stored.section(u'|', 0, 0);
@@ -146,6 +158,8 @@ void TestCurrencyList::save()
         QCOMPARE(driver.messages.size(), 1);
         QVERIFY2(driver.messages[0].startsWith(failure), qPrintable(driver.messages[0]));
         QVERIFY(driver.messages[0].endsWith(ListWindow::CanceledSuffix));
+        // Opened again with what was typed, so that it can be corrected.
+        QCOMPARE(kept, (typedCode.isEmpty() ? u"AED"_s : typedCode) + u"|CEIL(VALUE/10)*10"_s);
     }
     QCOMPARE(w.gbtCurrency.state(), refdata::TableBrowser::State::Browsing);
     QCOMPARE(data.rows(u"select count(*) from FARE_CURRENCY"_s),

@@ -132,8 +132,14 @@ void TestProviderList::refused()
         d->bSave->click();
     });
     driver.answer();
+    QString kept;
+    driver.expect<TformProviderNew>([&](TformProviderNew* d) {
+        kept = d->eProviderName->text();
+        d->bCancel->click();
+    });
     (isNew ? w.bNew : w.bEdit)->click();
     QVERIFY(driver.allAnswered());
+    QCOMPARE(kept, u"CHANGED"_s); // opened again with what was typed
     QCOMPARE(driver.messages.size(), 1);
     QVERIFY2(driver.messages[0].startsWith(message), qPrintable(driver.messages[0]));
     QCOMPARE(driver.messages[0].endsWith(ListWindow::CanceledSuffix), canceled);

@@ -44,6 +44,8 @@ private Q_SLOTS:
     void dateCheck_data();
     void dateCheck();
     void newOnEmptyList();
+    void refusedValues_data();
+    void refusedValues();
     void editChangesTheRow();
     void deleteRate_data();
     void deleteRate();
@@ -190,8 +192,16 @@ void TestRateList::dateCheck()
         d->eRateValue->setValue(95.123456);
         d->bSave->click();
     });
-    if (!saved)
+    QStringList retyped;
+    if (!saved) {
         driver.answer();
+        // Opened again with what was typed, to be corrected.
+        driver.expect<TformNewRate>([&](TformNewRate* d) {
+            retyped = {d->eCarrier->text(), d->dtpValidFrom->date().toString(Qt::ISODate),
+                       d->eRateValue->text()};
+            d->bCancel->click();
+        });
+    }
     w.bNewClick();
     QVERIFY(driver.allAnswered());
     QCOMPARE(shownRate, u"89.9000"_s);
@@ -207,6 +217,7 @@ void TestRateList::dateCheck()
         QCOMPARE(w.gbtRates.currentIndex(), 0);
     } else {
         QCOMPARE(driver.messages, QStringList{TformRate::DateOrderMessage});
+        QCOMPARE(retyped, (QStringList{u"S7"_s, from.toString(Qt::ISODate), u"95.1235"_s}));
         QCOMPARE(stored, QStringList());
         QCOMPARE(w.gbtRates.currentIndex(), 2);
     }
@@ -242,6 +253,77 @@ void TestRateList::newOnEmptyList()
     QCOMPARE(fromDate, QDate::currentDate());
     QCOMPARE(toDate, QDate::currentDate());
     QCOMPARE(data.rows(countRates), QStringList{u"14"_s});
+}
+
+void TestRateList::refusedValues_data()
+{
+    QTest::addColumn<QString>("carrier");
+    QTest::addColumn<QString>("from");
+    QTest::addColumn<QString>("to");
+    QTest::addColumn<QString>("rate"); // as typed
+    QTest::addColumn<QString>("message");
+
+    QTest::newRow("nothing typed") << QString() << QString() << QString() << QString()
+                                   << TformRate::EmptyCarrierMessage;
+    QTest::newRow("no FROM currency")
+        << u"SU"_s << QString() << u"RUB"_s << u"93,55"_s << TformRate::EmptyFromMessage;
+    QTest::newRow("no TO currency")
+        << u"SU"_s << u"USD"_s << u" "_s << u"93,55"_s << TformRate::EmptyToMessage;
+    QTest::newRow("rate 0") << u"SU"_s << u"USD"_s << u"RUB"_s << u"0,0000"_s
+                            << TformRate::RateValueMessage;
+    QTest::newRow("no rate") << u"SU"_s << u"USD"_s << u"RUB"_s << QString()
+                             << TformRate::RateValueMessage;
+}
+
+// New on an empty list, Save with a value missing: the message names it, nothing is
+// stored, and the dialog opens again with the typing kept; the value put right, Save
+// stores the rate as typed (a comma is the decimal point).
+void TestRateList::refusedValues()
+{
+    QFETCH(QString, carrier);
+    QFETCH(QString, from);
+    QFETCH(QString, to);
+    QFETCH(QString, rate);
+    QFETCH(QString, message);
+    SampleCopy data;
+    data.exec(u"delete from FARE_CURRENCY_RATE"_s);
+    TformRate w(data.iniPath(), data.db);
+    w.gbtRates.open();
+    QVERIFY(w.gbtRates.isEmpty());
+    ModalDriver driver;
+    driver.expect<TformNewRate>([&](TformNewRate* d) {
+        QTest::keyClicks(d->eCarrier, carrier);
+        QTest::keyClicks(d->eFromCurrency, from);
+        QTest::keyClicks(d->eToCurrency, to);
+        d->eRateValue->setFocus();
+        QTest::keyClicks(d->eRateValue, rate);
+        d->bSave->click();
+    });
+    driver.answer();
+    QStringList kept;
+    driver.expect<TformNewRate>([&](TformNewRate* d) {
+        kept = {d->eCarrier->text(), d->eFromCurrency->text(), d->eToCurrency->text()};
+        for (QLineEdit* e : {d->eCarrier, d->eFromCurrency, d->eToCurrency})
+            e->setText(e->text().trimmed());
+        if (d->eCarrier->text().isEmpty())
+            d->eCarrier->setText(u"SU"_s);
+        if (d->eFromCurrency->text().isEmpty())
+            d->eFromCurrency->setText(u"USD"_s);
+        if (d->eToCurrency->text().isEmpty())
+            d->eToCurrency->setText(u"RUB"_s);
+        d->eRateValue->setFocus();
+        d->eRateValue->clear();
+        QTest::keyClicks(d->eRateValue, u"92,8"_s);
+        d->bSave->click();
+    });
+    w.bNewClick();
+    QVERIFY(driver.allAnswered());
+    QCOMPARE(driver.messages, QStringList{message});
+    QCOMPARE(kept, (QStringList{carrier, from, to}));
+    QCOMPARE(data.rows(u"select CARRIER_CODE, CURRENCY_FROM, CURRENCY_TO, RATE_AMOUNT "
+                       u"from FARE_CURRENCY_RATE"_s),
+             QStringList{u"SU|USD|RUB|92.8"_s});
+    QVERIFY(driver.strays.isEmpty());
 }
 
 void TestRateList::editChangesTheRow()

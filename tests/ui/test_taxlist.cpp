@@ -107,8 +107,14 @@ void TestTaxList::refused()
         d->bSave->click();
     });
     driver.answer();
+    QStringList kept;
+    driver.expect<TformNewTaxes>([&](TformNewTaxes* d) {
+        kept = {d->eTaxCode->text(), d->eCurrencyCode->text()};
+        d->bCancel->click();
+    });
     w.bNewClick();
     QVERIFY(driver.allAnswered());
+    QCOMPARE(kept, (QStringList{code, currency})); // opened again with what was typed
     QCOMPARE(driver.messages.size(), 1);
     QVERIFY2(driver.messages[0].startsWith(message), qPrintable(driver.messages[0]));
     QCOMPARE(driver.messages[0].endsWith(ListWindow::CanceledSuffix), canceled);
@@ -134,6 +140,7 @@ void TestTaxList::newOnEmptyList()
         d->bSave->click();
     });
     driver.answer();
+    driver.expect<TformNewTaxes>([](TformNewTaxes* d) { d->bCancel->click(); });
     w.bNewClick();
     QVERIFY(driver.allAnswered());
     QCOMPARE(shown, QStringList(5));

@@ -3,7 +3,8 @@
 #include "base/numbers.h"
 #include "refdata/dberror.h"
 
-#include <QRegularExpressionValidator>
+#include <QApplication>
+#include <QToolTip>
 
 #include <cmath>
 
@@ -27,14 +28,52 @@ QLineEdit* makeTextField(QWidget* parent, const QString& name, int maxLength, bo
     return edit;
 }
 
+NumberValidator::NumberValidator(int decimals, QObject* parent)
+    : QValidator(parent), m_decimals(decimals)
+{
+}
+
+QValidator::State NumberValidator::validate(QString& input, int& /*pos*/) const
+{
+    input.replace(u',', u'.');
+    constexpr int MaxDigits = 15;
+    int digits = 0;
+    int decimals = -1; // -1: no point yet
+    for (const QChar c : std::as_const(input)) {
+        if (c == u'.') {
+            if (m_decimals == 0 || decimals >= 0)
+                return Invalid;
+            decimals = 0;
+        } else if (c >= u'0' && c <= u'9') {
+            if (decimals >= 0) {
+                if (++decimals > m_decimals)
+                    return Invalid;
+            } else if (++digits > MaxDigits) {
+                return Invalid;
+            }
+        } else {
+            return Invalid;
+        }
+    }
+    return Acceptable;
+}
+
+QString NumberValidator::hint() const
+{
+    return m_decimals > 0
+               ? u"Only digits and one decimal point (\".\" or \",\"), with at most %1 decimals."_s
+                     .arg(m_decimals)
+               : u"Only digits."_s;
+}
+
 NumberEdit::NumberEdit(QWidget* parent, const QString& name, int decimals, const QString& mask)
-    : QLineEdit(parent), m_decimals(decimals), m_mask(mask)
+    : QLineEdit(parent), m_decimals(decimals), m_mask(mask),
+      m_validator(new NumberValidator(decimals, this))
 {
     setObjectName(name);
     setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    const QString pattern =
-        decimals > 0 ? u"\\d{0,15}(\\.\\d{0,%1})?"_s.arg(decimals) : u"\\d{0,15}"_s;
-    setValidator(new QRegularExpressionValidator(QRegularExpression(pattern), this));
+    setValidator(m_validator);
+    connect(this, &QLineEdit::inputRejected, this, &NumberEdit::refuse);
     // Typing without the focus (a paste by the mouse) edits as well.
     connect(this, &QLineEdit::textEdited, this, [this] { m_editing = true; });
     connect(this, &QLineEdit::editingFinished, this, [this] {
@@ -117,6 +156,12 @@ void NumberEdit::commit()
         m_value = parse(text());
     m_editing = false;
     showMasked();
+}
+
+void NumberEdit::refuse()
+{
+    QApplication::beep();
+    QToolTip::showText(mapToGlobal(QPoint(0, height())), m_validator->hint(), this);
 }
 
 void NumberEdit::focusInEvent(QFocusEvent* event)

@@ -18,9 +18,25 @@ public:
 // A one-line text of at most maxLength characters, upper-cased as typed when asked.
 QLineEdit* makeTextField(QWidget* parent, const QString& name, int maxLength, bool upperCase);
 
+// What a number field takes as typed or pasted: digits and, with decimals, one decimal
+// point, for which "," counts as "." (comma-decimal keyboards). Anything else is refused
+// whole, never dropped around the digits.
+class NumberValidator : public QValidator {
+    Q_OBJECT
+public:
+    NumberValidator(int decimals, QObject* parent);
+    State validate(QString& input, int& pos) const override;
+    // What the field takes, as the agent is told when a key is refused.
+    QString hint() const;
+
+private:
+    int m_decimals;
+};
+
 // A number field: its value is kept rounded to the given decimals; while not being edited
 // it shows the value through its mask, a zero value as an empty field; while being edited
-// it shows the plain number. Only digits and, with decimals, one point can be typed.
+// it shows the plain number. A key or paste it cannot take is refused with a beep and a
+// tooltip that says what it takes; the field stays as it was.
 class NumberEdit : public QLineEdit {
     Q_OBJECT
 public:
@@ -46,9 +62,11 @@ private:
     double parse(const QString& text) const;
     static QString plainText(double v);
     double rounded(double v) const;
+    void refuse();
 
     int m_decimals;
     QString m_mask;
+    NumberValidator* m_validator;
     double m_value = 0;
     bool m_editing = false;
 };

@@ -105,28 +105,44 @@ void ListWindow::reportCanceled(const std::exception& e)
     base::ui::showMessage(this, base::errorText(e) + CanceledSuffix);
 }
 
+QStringList ListWindow::currentKey() const
+{
+    QStringList key;
+    if (!m_browser.isEmpty()) {
+        for (const QString& column : m_browser.shape().keyColumns)
+            key.append(m_browser.text(column));
+    }
+    return key;
+}
+
 void ListWindow::runEdit(EditMode mode)
 {
     EditDialog& dialog = editDialog();
     const EditDialog::TitleSuffix suffix(dialog,
                                          mode == EditMode::New ? u" (New)"_s : u" (Edit)"_s);
     fillDialog(mode);
-    if (dialog.exec() != QDialog::Accepted)
-        return;
-    if (const QString message = refusal(); !message.isEmpty()) {
-        base::ui::showMessage(this, message);
-        return;
-    }
-    try {
-        if (mode == EditMode::New)
-            m_browser.append();
-        else
-            m_browser.edit();
-        writeRow();
-        m_browser.post();
-        afterPost(mode);
-    } catch (const std::exception& e) {
-        reportCanceled(e);
+    const QStringList edited = currentKey();
+    for (;;) {
+        if (dialog.exec() != QDialog::Accepted)
+            return;
+        if (const QString message = refusal(); !message.isEmpty()) {
+            base::ui::showMessage(this, message);
+            continue;
+        }
+        try {
+            if (mode == EditMode::New)
+                m_browser.append();
+            else
+                m_browser.edit();
+            writeRow();
+            m_browser.post();
+            afterPost(mode);
+            return;
+        } catch (const std::exception& e) {
+            reportCanceled(e);
+        }
+        if (mode == EditMode::Edit && currentKey() != edited)
+            return;
     }
 }
 

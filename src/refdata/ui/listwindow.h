@@ -52,7 +52,10 @@ protected:
 
     // The shared New / Edit flow: title suffix, fill, show; only Save goes on to the
     // check and, under a guard, to Append or Edit, write, Post and what follows. A failure
-    // there cancels the browser's changes and shows its text with CanceledSuffix.
+    // there cancels the browser's changes and shows its text with CanceledSuffix. After a
+    // refusal (the check's or the database's) the dialog opens again with what was typed,
+    // until it is saved or cancelled; an edited row that is gone from the list meanwhile
+    // ends the flow instead, so the typing never lands on another row.
     void runEdit(EditMode mode);
     virtual EditDialog& editDialog() = 0;
     // Fills the dialog from the list's current row (empty texts and zero on an empty list).
@@ -75,6 +78,9 @@ protected:
     QStringView section() const { return m_section; }
 
 private:
+    // The key values of the current row; empty on an empty list.
+    QStringList currentKey() const;
+
     QString m_iniPath;
     TableBrowser m_browser;
     QPoint m_designed;

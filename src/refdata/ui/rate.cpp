@@ -15,6 +15,10 @@ using namespace refdata::ui;
 
 const QString TformRate::RateOrder = u"RATE_VALID_TO desc, RATE_VALID_FROM desc"_s;
 const QString TformRate::DateOrderMessage = u"Rate Valid FROM > Rate Valid TO Date !!!"_s;
+const QString TformRate::EmptyCarrierMessage = u"Rate Carrier code empty !!!"_s;
+const QString TformRate::EmptyFromMessage = u"Rate FROM currency empty !!!"_s;
+const QString TformRate::EmptyToMessage = u"Rate TO currency empty !!!"_s;
+const QString TformRate::RateValueMessage = u"Rate must be greater than 0 !!!"_s;
 const QString TformRate::DeleteQuestion = u"Do you wish to Delete rate value ?"_s;
 
 namespace {
@@ -198,8 +202,18 @@ void TformRate::fillDialog(EditMode mode)
 
 QString TformRate::refusal() const
 {
-    return formNewRate->dtpValidTo->date() < formNewRate->dtpValidFrom->date() ? DateOrderMessage
-                                                                               : QString();
+    // A rate without its codes or above nothing would be found by no lookup, or convert
+    // every fare to nothing.
+    const TformNewRate& d = *formNewRate;
+    if (d.eCarrier->text().trimmed().isEmpty())
+        return EmptyCarrierMessage;
+    if (d.eFromCurrency->text().trimmed().isEmpty())
+        return EmptyFromMessage;
+    if (d.eToCurrency->text().trimmed().isEmpty())
+        return EmptyToMessage;
+    if (d.eRateValue->value() <= 0)
+        return RateValueMessage;
+    return d.dtpValidTo->date() < d.dtpValidFrom->date() ? DateOrderMessage : QString();
 }
 
 void TformRate::writeRow()

@@ -13,6 +13,10 @@ class TformRate : public refdata::ui::ListWindow {
 public:
     static const QString RateOrder;
     static const QString DateOrderMessage;
+    static const QString EmptyCarrierMessage;
+    static const QString EmptyFromMessage;
+    static const QString EmptyToMessage;
+    static const QString RateValueMessage;
     static const QString DeleteQuestion;
 
     TformRate(const QString& iniPath, refdata::ReferenceDatabase& db, QWidget* parent = nullptr);

@@ -231,6 +231,13 @@ void TestListWindows::positionRemembered()
     QCOMPARE(ini.value(section + u"/TOP"_s).toInt(), 123);
     auto again = makeWindow(kind, data.iniPath(), data.db);
     QCOMPARE(again->pos(), QPoint(301, 123));
+
+    // A place that no screen shows any more opens the window at its designed place.
+    const QPoint designed = makeWindow(kind, data.iniPath() + u".none"_s, data.db)->pos();
+    ini.setValue(section + u"/LEFT"_s, 5000);
+    ini.setValue(section + u"/TOP"_s, 4000);
+    ini.sync();
+    QCOMPARE(makeWindow(kind, data.iniPath(), data.db)->pos(), designed);
 }
 
 void TestListWindows::ctrlDelete_data()
@@ -238,7 +245,7 @@ void TestListWindows::ctrlDelete_data()
     QTest::addColumn<Kind>("kind");
     QTest::addColumn<QString>("count"); // counts the rows of the current row's key
     QTest::addColumn<QString>("key");   // the current row's key column
-    QTest::addColumn<bool>("ok");
+    QTest::addColumn<QString>("answer"); // OK, Cancel, or Enter (the default button)
     const struct {
         const char* name;
         Kind kind;
@@ -249,23 +256,25 @@ void TestListWindows::ctrlDelete_data()
                    {"provider", Kind::Provider, u"VALIDATING_CARRIER", u"CARRIER_CODE"},
                    {"taxes", Kind::Taxes, u"APPLIED_TAXES", u"TAXID"}};
     for (const auto& w : windows) {
-        for (bool ok : {true, false}) {
+        for (const char* answer : {"OK", "Cancel", "Enter"}) {
             const QString sql = u"select count(*) from %1 where %2 = '%3'"_s.arg(
                 QString::fromUtf16(w.table), QString::fromUtf16(w.key));
-            QTest::addRow("%s %s", w.name, ok ? "OK" : "Cancel")
-                << w.kind << sql << QString::fromUtf16(w.key) << ok;
+            QTest::addRow("%s %s", w.name, answer)
+                << w.kind << sql << QString::fromUtf16(w.key) << QString::fromLatin1(answer);
         }
     }
 }
 
 // Ctrl+Delete in the grid asks "Delete record?"; OK deletes the current row, Cancel
-// nothing. The currency list stands on a currency no tax refers to.
+// nothing, and so does Enter: Cancel is the default. The currency list stands on a
+// currency no tax refers to.
 void TestListWindows::ctrlDelete()
 {
     QFETCH(Kind, kind);
     QFETCH(QString, count);
     QFETCH(QString, key);
-    QFETCH(bool, ok);
+    QFETCH(QString, answer);
+    const bool ok = answer == u"OK";
     SampleCopy data;
     auto w = makeWindow(kind, data.iniPath(), data.db);
     w->browser().open();
@@ -278,10 +287,17 @@ void TestListWindows::ctrlDelete()
     const int rows = w->grid().model()->rowCount();
 
     ModalDriver driver;
-    driver.answer(ok ? QMessageBox::Ok : QMessageBox::Cancel);
+    QString question;
+    driver.expect<QMessageBox>([&](QMessageBox* box) {
+        question = box->text();
+        if (answer == u"Enter")
+            QTest::keyClick(box, Qt::Key_Return);
+        else
+            box->button(ok ? QMessageBox::Ok : QMessageBox::Cancel)->click();
+    });
     QTest::keyClick(&w->grid(), Qt::Key_Delete, Qt::ControlModifier);
     QVERIFY(driver.allAnswered());
-    QCOMPARE(driver.messages, QStringList{BrowserGrid::DeleteQuestion});
+    QCOMPARE(question, BrowserGrid::DeleteQuestion);
     QCOMPARE(data.rows(count.arg(current)), QStringList{ok ? u"0"_s : u"1"_s});
     QCOMPARE(w->grid().model()->rowCount(), ok ? rows - 1 : rows);
     QVERIFY(driver.strays.isEmpty());

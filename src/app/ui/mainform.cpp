@@ -3,6 +3,7 @@
 #include "app/ui/icons.h"
 #include "app/ui/setupform.h"
 #include "base/ui/messages.h"
+#include "base/ui/placement.h"
 #include "pricing/ui/ticketimage.h"
 #include "rates/ui/rateselector.h"
 #include "refdata/ui/currency.h"
@@ -102,19 +103,8 @@ void TGeneralForm::FormCreate()
     m_app->readSettings();
     // The client area is exactly the button strip.
     setFixedSize(72 + 23, 22);
-    move(placement(m_app->settings().windowPosition, frameGeometry().size()));
-}
-
-QPoint TGeneralForm::placement(QPoint stored, QSize size)
-{
-    // A window on no screen (a monitor removed since) would be out of reach: the title
-    // bar must lie on some screen, else the window goes to its designed place.
-    const QRect title(stored, QSize(std::max(size.width(), 40), 20));
-    for (const QScreen* screen : QGuiApplication::screens()) {
-        if (screen->geometry().intersects(title))
-            return stored;
-    }
-    return base::defaults::MainWindowPosition;
+    move(base::ui::placement(m_app->settings().windowPosition, frameGeometry().size(),
+                             base::defaults::MainWindowPosition));
 }
 
 bool TGeneralForm::FormCloseQuery()

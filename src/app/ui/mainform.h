@@ -61,10 +61,6 @@ public:
     void Carrier1Click();
     void Setup1Click();
 
-    // Where the window is placed at start: the stored position, or the designed one when
-    // no screen shows the stored one.
-    static QPoint placement(QPoint stored, QSize size);
-
 protected:
     void closeEvent(QCloseEvent* event) override;
 

@@ -218,7 +218,9 @@ void BrowserGrid::deleteCurrent()
 {
     if (!m_browser.isOpen() || m_browser.isEmpty())
         return;
-    if (!base::ui::askOkCancel(this, u"Confirm"_s, DeleteQuestion, QMessageBox::Question, QMessageBox::Ok))
+    // Enter keeps the row: deleting takes a deliberate OK.
+    if (!base::ui::askOkCancel(this, u"Confirm"_s, DeleteQuestion, QMessageBox::Question,
+                               QMessageBox::Cancel))
         return;
     base::ui::runReported(this, [this] { m_browser.deleteRow(); });
 }

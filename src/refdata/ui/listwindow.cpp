@@ -2,6 +2,7 @@
 
 #include "base/settings.h"
 #include "base/ui/messages.h"
+#include "base/ui/placement.h"
 
 #include <QFrame>
 #include <QPushButton>
@@ -77,7 +78,8 @@ int ListWindow::showList()
 
 void ListWindow::FormCreate()
 {
-    move(base::readWindowPosition(m_iniPath, m_section, m_designed));
+    move(base::ui::placement(base::readWindowPosition(m_iniPath, m_section, m_designed),
+                             frameGeometry().size(), m_designed));
 }
 
 void ListWindow::FormClose()

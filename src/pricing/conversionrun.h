@@ -14,6 +14,10 @@ namespace pricing {
 // The system's texts of a run.
 inline constexpr QStringView NotSprMessage = u"No cryptic SPR mask on screen";
 
+// The most pages of a record the run collects (the display and the pages "MD" brings);
+// a record that continues beyond them is not converted.
+inline constexpr int MaxRecordPages = 20;
+
 // "Currency rate not found !" with the request to type the rate of a currency pair for a
 // carrier.
 QString rateNotFoundMessage(const QString& from, const QString& to, const QString& carrier);

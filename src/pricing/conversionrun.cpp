@@ -26,6 +26,32 @@ QString rateNotFoundMessage(const QString& from, const QString& to, const QStrin
            from + u" to "_s + to + u" on the "_s + carrier + u" airline."_s;
 }
 
+QString failureReason(const std::exception& e)
+{
+    if (dynamic_cast<const host::HostError*>(&e))
+        return u"the host terminal failed: "_s + errorText(e);
+    if (dynamic_cast<const refdata::DbError*>(&e))
+        return u"the reference database failed: "_s + errorText(e);
+    if (dynamic_cast<const formula::FormulaError*>(&e))
+        return u"a rounding rule failed: "_s + errorText(e);
+    return errorText(e);
+}
+
+QString fareRuleFailure(const QString& rule, const QString& to, const std::exception& e)
+{
+    return u"The fare rounding rule \"%1\" of %2 could not be evaluated: %3"_s.arg(rule, to,
+                                                                                   errorText(e));
+}
+
+QString taxRuleFailure(const QString& rule, const QString& to, int number, const QString& code,
+                       const std::exception& e)
+{
+    return u"The tax rounding rule \"%1\" of %2 could not be evaluated for tax %3 (%4): %5"_s
+        .arg(rule, to)
+        .arg(number)
+        .arg(code.trimmed(), errorText(e));
+}
+
 namespace {
 
 // Releases the host's toolkit objects however the run ends.
@@ -43,18 +69,6 @@ QString failureMessage(const QString& reason, const QStringList& sent)
         return text + u"\r\n\r\nNothing was written to the record."_s;
     return text + u"\r\n\r\nThe record may be partly converted. These commands were sent:\r\n"_s +
            sent.join(u"\r\n"_s) + u"\r\n\r\nCheck the record before ticketing."_s;
-}
-
-// The reason an error of a subsystem gives, said in the user's terms.
-QString reasonOf(const std::exception& e)
-{
-    if (dynamic_cast<const host::HostError*>(&e))
-        return u"the host terminal failed: "_s + errorText(e);
-    if (dynamic_cast<const refdata::DbError*>(&e))
-        return u"the reference database failed: "_s + errorText(e);
-    if (dynamic_cast<const formula::FormulaError*>(&e))
-        return u"a rounding rule failed: "_s + errorText(e);
-    return errorText(e);
 }
 
 class Run {
@@ -96,7 +110,7 @@ public:
                                            : failureMessage(f.message(), result.updateCommands));
         } catch (const std::exception& e) {
             result.outcome = RunResult::Outcome::Failed;
-            sv.ui.showMessage(failureMessage(reasonOf(e), result.updateCommands));
+            sv.ui.showMessage(failureMessage(failureReason(e), result.updateCommands));
         }
         return result;
     }
@@ -289,17 +303,7 @@ private:
     // does not know) would stay unconverted on a record that is otherwise converted.
     static void requireEveryTaxEntryRead(const QString& line, int read)
     {
-        int shown = 0;
-        for (qsizetype p = line.indexOf(u"TX"_s); p >= 0; p = line.indexOf(u"TX"_s, p + 2)) {
-            const bool starts = p == 0 || !line[p - 1].isLetterOrNumber();
-            const QStringView number = QStringView(line).mid(p + 2, 3);
-            const bool digits = number.size() == 3 &&
-                                std::all_of(number.begin(), number.end(), [](QChar c) {
-                                    return c >= u'0' && c <= u'9';
-                                });
-            if (starts && digits)
-                ++shown;
-        }
+        const int shown = taxEntriesShown(line);
         if (shown > read) {
             throw RunFailure(u"the tax entries of the line \"%1\" could not all be read "
                              u"(%2 shown, %3 read; setting TAXREGEXP)"_s
@@ -338,6 +342,23 @@ private:
                 c = u'?';
         }
         return text.simplified();
+    }
+
+    // The tax entries ("TX001 ...") a line shows, whatever the tax pattern makes of them.
+    static int taxEntriesShown(const QString& line)
+    {
+        int shown = 0;
+        for (qsizetype p = line.indexOf(u"TX"_s); p >= 0; p = line.indexOf(u"TX"_s, p + 2)) {
+            const bool starts = p == 0 || !line[p - 1].isLetterOrNumber();
+            const QStringView number = QStringView(line).mid(p + 2, 3);
+            const bool digits = number.size() == 3 &&
+                                std::all_of(number.begin(), number.end(), [](QChar c) {
+                                    return c >= u'0' && c <= u'9';
+                                });
+            if (starts && digits)
+                ++shown;
+        }
+        return shown;
     }
 
     // A search with a settings pattern; a pattern that cannot be used ends the run with a

@@ -126,9 +126,7 @@ private:
         try {
             x = formula::EvaluateRule(rule, r.BaseAmount * st.FareRate);
         } catch (const std::exception& e) {
-            throw RunFailure(u"The fare rounding rule \"%1\" of %2 could not be evaluated: %3"_s
-                                 .arg(rule, to, errorText(e)),
-                             false);
+            throw RunFailure(fareRuleFailure(rule, to, e), false);
         }
         const QString& mask = sv.settings.fareMask;
         if (x > 0 && r.FareLineCurrency != to) {
@@ -191,12 +189,7 @@ private:
         try {
             return formula::EvaluateRule(rule, amount);
         } catch (const std::exception& ex) {
-            throw RunFailure(
-                u"The tax rounding rule \"%1\" of %2 could not be evaluated for tax %3 (%4): %5"_s
-                    .arg(rule, to)
-                    .arg(number)
-                    .arg(e.Code.trimmed(), errorText(ex)),
-                false);
+            throw RunFailure(taxRuleFailure(rule, to, number, e.Code, ex), false);
         }
     }
 

@@ -438,6 +438,36 @@ INSTANTIATE_TEST_SUITE_P(
                 {u"FXX/R,FC-EUR/S1"_s, u"FXT01"_s, u"TTI/T01/K2USD92.8000"_s,
                  u"TTK/T01/ERUB52525.00/X"_s, u"TTK/T01/XRUB1255.00YQ"_s},
                 {}, Outcome::Converted},
+        // Mended: a tax levied in the target currency converts at 1; the run used to ask
+        // the host for a rate from RUB to RUB and stop without one.
+        RunCase{"OwnCurrencyEqualToTheTargetConvertsAtOne",
+                spr(u"FXP/R,FC-EUR"_s, segment + fareEur + equivUsd + u"TX001 X USD    25.30RI\n"_s + fvLh),
+                uR"(on FXX/R,FC-RUB => summary then summary
+on FXT01 => repriced then repriced
+screen summary
+ * FARE BASIS *  DISC    *  PSGR      * FARE<
+>
+@end
+screen repriced
+TKT IMAGE 01 PETROV/IVAN MR
+     AL FLGT  BK T DATE  TIME  FARE BASIS      NVB  NVA   BG
+ FRA
+ SVO LH 1420  Y  O 15MAR 0720  YOWEU           15MAR15MAR 1P
+
+RUB 52185.00      15MAR26FRA LH MOW52185.00END
+RUB 52185.00
+RUB  2350.00RI
+
+
+RUB 54535.00
+>
+@end
+)"_s,
+                [](base::Settings& s) { s.getTaxOrgCurrency = true; },
+                {u"insert into APPLIED_TAXES (TAX_CODE, CURRENCY_CODE, CARRIER_CODE) values ('RI', 'RUB', '')"_s},
+                {u"FXX/R,FC-RUB"_s, u"FXT01"_s, u"TTI/T01/K2USD92.8000"_s, u"TTK/T01/ERUB52525.00/X"_s,
+                 u"TTK/T01/XRUB2350.00RI"_s},
+                {}, Outcome::Converted},
         // Mended: an own currency without any rate stops the run before the update
         // commands; it used to write those taxes as 0.
         RunCase{"OwnCurrencyWithoutRateStopsBeforeWriting",

@@ -20,8 +20,16 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace pricing {
 
-QString rateNotFoundMessage(const QString& from, const QString& to, const QString& carrier)
+QString rateNotFoundMessage(const QString& from, const QString& to, const QString& carrier,
+                            QStringView carrierSettings)
 {
+    if (host::isBlank(carrier)) {
+        // A rate is kept per carrier: typing one would not help.
+        return u"Currency rate not found !\r\n\r\nNo carrier was recognised on the screen"_s +
+               (carrierSettings.isEmpty() ? QString()
+                                          : u" (settings "_s + carrierSettings.toString() + u')') +
+               u",\r\nand the rate from "_s + from + u" to "_s + to + u" is kept per carrier."_s;
+    }
     return u"Currency rate not found !\r\n\r\nBefore convert SPR please type\r\nrate from "_s +
            from + u" to "_s + to + u" on the "_s + carrier + u" airline."_s;
 }
@@ -165,6 +173,12 @@ private:
         // Without a fare or equivalent amount nothing on the screen can be converted; the
         // commands would go out with empty currencies.
         if (host::isBlank(r.BaseCurrency)) {
+            // Such as the host's acknowledgement of the last run, which holds the header.
+            if (!holdsPricingLines(st.mHostAnswer.lines())) {
+                throw RunFailure(u"the screen shows no fare, equivalent or tax line; display "
+                                 u"the stored pricing record first"_s,
+                                 false);
+            }
             throw RunFailure(u"no fare or equivalent amount was recognised on the screen "
                              u"(settings FAREREGEXP and EQUIVREGEXP)"_s,
                              false);
@@ -191,7 +205,7 @@ private:
         }
         // A rate of 0 or less is no rate.
         if (st.FareRate <= 0) {
-            sv.ui.showMessage(rateNotFoundMessage(r.BaseCurrency, to, st.Carrier));
+            sv.ui.showMessage(rateNotFoundMessage(r.BaseCurrency, to, st.Carrier, CarrierSettings));
             return false;
         }
         return true;
@@ -359,6 +373,18 @@ private:
                 ++shown;
         }
         return shown;
+    }
+
+    // Whether the display holds a line of a pricing record's amounts (fare, equivalent or
+    // tax), recognised or not: without one it is some other screen, not a record whose
+    // lines the patterns missed.
+    static bool holdsPricingLines(const QStringList& lines)
+    {
+        return std::any_of(lines.begin(), lines.end(), [](const QString& line) {
+            const QString text = host::trimText(line);
+            return text.startsWith(u"FARE"_s) || text.startsWith(u"EQUIV"_s) ||
+                   taxEntriesShown(line) > 0;
+        });
     }
 
     // A search with a settings pattern; a pattern that cannot be used ends the run with a

@@ -78,7 +78,8 @@ private:
             st.TaxCurrencyRate = sv.rates.LookupRate(st.Carrier, e.TaxCurrency, to, false);
             if (st.TaxCurrencyRate <= 0) {
                 // A missing rate would turn every tax in this currency into 0.
-                throw RunFailure(rateNotFoundMessage(e.TaxCurrency, to, st.Carrier), true);
+                throw RunFailure(
+                    rateNotFoundMessage(e.TaxCurrency, to, st.Carrier, CarrierSettings), true);
             }
             QString repricing = u"FXX"_s + r.PricingCommand.mid(3);
             repricing.replace(u"FC-"_s + r.FareCalcCurrency, u"FC-"_s + e.TaxCurrency);

@@ -357,6 +357,34 @@ INSTANTIATE_TEST_SUITE_P(
                 {u"The SPR was not converted: the amount \"52?0.00\" of the FARE line "
                  u"\"FARE F EUR 52?0.00\" cannot be read\r\n\r\nNothing was written to the record."_s},
                 Outcome::Failed},
+        // Mended: Run on the host's acknowledgement of the last run (it holds the record
+        // header) asks for the record; it used to send the agent to the fare patterns.
+        RunCase{"HostsAcknowledgementAsksForTheRecord", u"SPR00001 UPDATED\n>"_s, {}, {}, {}, {},
+                {u"The SPR was not converted: the screen shows no fare, equivalent or tax line; "
+                 u"display the stored pricing record first\r\n\r\nNothing was written to the record."_s},
+                Outcome::Failed},
+        // The record's lines are there and the patterns miss them: the settings are named.
+        RunCase{"FareAndEquivalentPatternsMissTheirLines", standardRecord(), {},
+                [](base::Settings& s) {
+                    s.fareRegExp = u"(FARE\\s{9}[A-Z]{3})"_s;
+                    s.equivRegExp = u"(EQUIV\\s{9}[A-Z]{3})"_s;
+                },
+                {}, {},
+                {u"The SPR was not converted: no fare or equivalent amount was recognised on the "
+                 u"screen (settings FAREREGEXP and EQUIVREGEXP)\r\n\r\nNothing was written to the record."_s},
+                Outcome::Failed},
+        RunCase{"OnlyTaxLinesStillNameThePatterns",
+                spr(u"FXP"_s, segment + twoTaxes + fvLh), {}, {}, {}, {},
+                {u"The SPR was not converted: no fare or equivalent amount was recognised on the "
+                 u"screen (settings FAREREGEXP and EQUIVREGEXP)\r\n\r\nNothing was written to the record."_s},
+                Outcome::Failed},
+        // Mended: without a carrier the message says so and names the settings that find
+        // it; it used to ask for a rate "on the  airline".
+        RunCase{"NoCarrierRecognised", spr(u"FXP"_s, fareEur + equivUsd + twoTaxes), {}, {}, {}, {},
+                {u"Currency rate not found !\r\n\r\nNo carrier was recognised on the screen "
+                 u"(settings SEGMENTFV and ELEMENTFV),\r\nand the rate from USD to RUB is kept per "
+                 u"carrier."_s},
+                Outcome::Stopped},
         RunCase{"NoSprHeader", u"TKT IMAGE 01 PETROV/IVAN MR\n>"_s, {}, {}, {}, {},
                 {u"No cryptic SPR mask on screen"_s}, Outcome::Stopped},
         RunCase{"NoPromptEmptiesTheDisplay", spr(u"FXP"_s, segment).chopped(1), {}, {}, {}, {},

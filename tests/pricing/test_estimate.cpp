@@ -277,6 +277,17 @@ INSTANTIATE_TEST_SUITE_P(
             std::nullopt,
             {rateNotFound(u"EUR"_s)},
             {}},
+        // Mended: no dated segment gives no carrier, and the message says so; it used to
+        // ask for a rate "on the  airline".
+        EstimateCase{"NoCarrierRecognised",
+                     QString(image(threeTaxes)).replace(u"15MAR 0720"_s, u"15XYZ 0720"_s),
+                     {},
+                     {},
+                     {},
+                     std::nullopt,
+                     {u"Currency rate not found !\r\n\r\nNo carrier was recognised on the screen,"
+                      u"\r\nand the rate from USD to RUB is kept per carrier."_s},
+                     {}},
         EstimateCase{"NotATicketImage",
                      u"NO ITINERARY\n>"_s,
                      {},

@@ -96,9 +96,6 @@ int main(int argc, char** argv)
     app::ConsoleInteraction ui(in, out, err, choice);
 
     host::AutomationRegistry termLink;
-    host::TermLinkOptions options;
-    options.socketName = parser.value(socketOption);
-    host::registerTermLink(termLink, options);
     host::AutomationRegistry registry;
     registry.registerClass(host::HostSessionsProgId.toString(),
                            [&] { return termLink.createObject(host::HostSessionsProgId.toString()); });
@@ -111,6 +108,11 @@ int main(int argc, char** argv)
     app::Application application(QDir(QCoreApplication::applicationDirPath()).filePath(u"sprrate"_s),
                                  ui, registry);
     application.readSettings();
+    // The link is made when the settings are known: they give its time limit.
+    host::TermLinkOptions options;
+    options.socketName = parser.value(socketOption);
+    options.timeout = std::chrono::seconds(application.settings().hostTimeLimit);
+    host::registerTermLink(termLink, options);
     try {
         if (estimate)
             return application.btnInformPricingClick() ? 0 : 1;

@@ -147,17 +147,17 @@ private:
         if (search(base::key::EquivRegExp, settings.equivRegExp, text)) {
             const QString m = sv.matcher.matchedText(0);
             r.BaseCurrency = m.mid(8, 3);
-            r.BaseAmount = matchedAmount(u"EQUIV");
+            r.BaseAmount = matchedAmount(text, u"EQUIV");
         }
         if (search(base::key::FareRegExp, settings.fareRegExp, text)) {
             const QString m = sv.matcher.matchedText(0);
             r.FareLineCurrency = m.mid(8, 3);
             if (r.BaseAmount == 0) {
                 r.BaseCurrency = r.FareLineCurrency;
-                r.BaseAmount = matchedAmount(u"FARE");
+                r.BaseAmount = matchedAmount(text, u"FARE");
             } else {
                 r.OrigFareCurrency = r.FareLineCurrency;
-                r.OrigFareAmount = matchedAmount(u"FARE");
+                r.OrigFareAmount = matchedAmount(text, u"FARE");
             }
         }
 
@@ -407,16 +407,18 @@ private:
         return patternCall(settingKey, patternText, [&] { return sv.matcher.search(text); });
     }
 
-    // The amount of the line the last search matched: characters 12 to 23 of the match,
-    // trimmed and cut to 10. The pattern ends at the first character that is no digit, so
-    // the field on the line (from character 12 of the match to the next blank) must be a
-    // whole amount: "56?6.00" would otherwise be read as 56.
-    double matchedAmount(QStringView lineName) const
+    // The amount of the line the last search of input matched: characters 12 to 23 of the
+    // match, trimmed and cut to 10. The pattern ends at the first character that is no
+    // digit, so the field on the line (from character 12 of the match to the next blank or
+    // the line's end) must be a whole amount: "56?6.00" would otherwise be read as 56.
+    // The searched text, not the matcher's copy: that ends at a NUL, which may stand inside
+    // the amount too.
+    double matchedAmount(const QString& input, QStringView lineName) const
     {
-        const QString& input = sv.matcher.input();
         const qsizetype start = sv.matcher.matchPosition(0);
         qsizetype end = start + sv.matcher.matchLength(0);
-        while (end < input.size() && !input[end].isSpace())
+        while (end < input.size() && input[end] != u' ' && input[end] != u'\r' &&
+               input[end] != u'\n')
             ++end;
         const qsizetype from = start + 11;
         const QString field = host::trimText(input.mid(from, std::max<qsizetype>(0, end - from)));

@@ -351,6 +351,12 @@ INSTANTIATE_TEST_SUITE_P(
                 {u"The SPR was not converted: the amount \"566.\u00ff50\" of the EQUIV line "
                  u"\"EQUIV USD 566.\u00ff50\" cannot be read\r\n\r\nNothing was written to the record."_s},
                 Outcome::Failed},
+        RunCase{"TabInsideTheEquivalentAmount",
+                spr(u"FXP"_s, segment + fareEur + u"EQUIV   USD    5\t66.00\n"_s + twoTaxes + fvLh),
+                {}, {}, {}, {},
+                {u"The SPR was not converted: the amount \"5?66.00\" of the EQUIV line "
+                 u"\"EQUIV USD 5?66.00\" cannot be read\r\n\r\nNothing was written to the record."_s},
+                Outcome::Failed},
         RunCase{"ControlCharacterInsideTheFareAmount",
                 spr(u"FXP"_s, segment + u"FARE  F EUR    52\u00010.00\n"_s + equivUsd + twoTaxes + fvLh),
                 {}, {}, {}, {},

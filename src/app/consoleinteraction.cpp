@@ -8,6 +8,8 @@ namespace app {
 
 void ConsoleInteraction::showMessage(const QString& text)
 {
+    if (m_usageFailed)
+        return;
     ++m_messages;
     QString shown = text;
     shown.replace(u"\r\n"_s, u"\n"_s);
@@ -28,6 +30,13 @@ std::optional<QString> ConsoleInteraction::chooseRate(const QStringList& items)
         return std::nullopt;
     case RateChoice::Mode::Item:
         chosen = m_choice.item;
+        if (chosen > items.size()) {
+            m_usageFailed = true;
+            m_err << "sprrate-cli: --rate " << chosen << " is outside the offered rates (1 to "
+                  << items.size() << ")\n";
+            m_err.flush();
+            return std::nullopt;
+        }
         break;
     case RateChoice::Mode::Ask: {
         m_err << "Number of the rate (empty to cancel): ";

@@ -29,6 +29,9 @@ public:
     void showTicketImage(const base::TicketImage& fields) override;
 
     int messageCount() const { return m_messages; }
+    // A fixed item beyond the offered rates was asked for: the choice was cancelled, and
+    // the messages that follow from it are not shown.
+    bool usageFailed() const { return m_usageFailed; }
 
 private:
     QTextStream& m_in;
@@ -36,6 +39,7 @@ private:
     QTextStream& m_err;
     RateChoice m_choice;
     int m_messages = 0;
+    bool m_usageFailed = false;
 };
 
 } // namespace app

@@ -9,8 +9,8 @@
 
 namespace base {
 
-// The fields of the estimated ticket image dialog. Each estimate sets those its steps
-// reach; the others keep the text an earlier estimate left.
+// The fields of the estimated ticket image dialog. Each estimate starts them empty and
+// sets those its steps reach.
 struct TicketImage {
     QString eFare;
     QString eEquiv;

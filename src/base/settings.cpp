@@ -58,6 +58,9 @@ Settings readSettings(const QString& iniPath, const QString& defaultDatabase)
     s.database = ini.readString(section::Main, key::Database, defaultDatabase);
     s.userName = text(key::UserName, defaults::UserName);
     s.password = text(key::Password, defaults::Password);
+    s.refusalRegExp = text(key::RefusalRegExp, defaults::RefusalRegExp);
+    const int limit = ini.readInteger(section::Main, key::HostTimeLimit, defaults::HostTimeLimit);
+    s.hostTimeLimit = limit >= 1 ? limit : defaults::HostTimeLimit;
     return s;
 }
 

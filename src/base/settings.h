@@ -36,6 +36,8 @@ inline constexpr QStringView Top = u"TOP";
 inline constexpr QStringView From = u"FROM";
 inline constexpr QStringView To = u"TO";
 inline constexpr QStringView Carrier = u"CARRIER";
+inline constexpr QStringView RefusalRegExp = u"REFUSALREGEXP";
+inline constexpr QStringView HostTimeLimit = u"HOSTTIMELIMIT";
 } // namespace key
 
 // The defaults of the file's keys.
@@ -57,6 +59,9 @@ inline constexpr bool ReplaceFare = true;
 inline constexpr QStringView UserName = u"sysdba";
 inline constexpr QStringView Password = u"lanternix";
 inline constexpr QPoint MainWindowPosition{376, 169};
+// The host's answer to an update command that says it was refused.
+inline constexpr QStringView RefusalRegExp = u"(INVALID|CHECK FORMAT|NOT ALLOWED|RESTRICTED)";
+inline constexpr int HostTimeLimit = 30; // seconds
 } // namespace defaults
 
 // The values the main window holds while the program runs. The member initialisers
@@ -78,6 +83,10 @@ struct Settings {
     QString userName;
     QString password;
     QPoint windowPosition = defaults::MainWindowPosition;
+    // Empty: the answers to the update commands are not examined.
+    QString refusalRegExp;
+    // How long one host command may wait for its answer, in seconds (at least 1).
+    int hostTimeLimit = defaults::HostTimeLimit;
 };
 
 // The settings file of a program: its path with the extension replaced by ".INI"

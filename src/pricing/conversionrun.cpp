@@ -20,10 +20,44 @@ using namespace Qt::Literals::StringLiterals;
 
 namespace pricing {
 
-QString rateNotFoundMessage(const QString& from, const QString& to, const QString& carrier)
+QString rateNotFoundMessage(const QString& from, const QString& to, const QString& carrier,
+                            QStringView carrierSettings)
 {
+    if (host::isBlank(carrier)) {
+        // A rate is kept per carrier: typing one would not help.
+        return u"Currency rate not found !\r\n\r\nNo carrier was recognised on the screen"_s +
+               (carrierSettings.isEmpty() ? QString()
+                                          : u" (settings "_s + carrierSettings.toString() + u')') +
+               u",\r\nand the rate from "_s + from + u" to "_s + to + u" is kept per carrier."_s;
+    }
     return u"Currency rate not found !\r\n\r\nBefore convert SPR please type\r\nrate from "_s +
            from + u" to "_s + to + u" on the "_s + carrier + u" airline."_s;
+}
+
+QString failureReason(const std::exception& e)
+{
+    if (dynamic_cast<const host::HostError*>(&e))
+        return u"the host terminal failed: "_s + base::errorText(e);
+    if (dynamic_cast<const refdata::DbError*>(&e))
+        return u"the reference database failed: "_s + base::errorText(e);
+    if (dynamic_cast<const formula::FormulaError*>(&e))
+        return u"a rounding rule failed: "_s + base::errorText(e);
+    return base::errorText(e);
+}
+
+QString fareRuleFailure(const QString& rule, const QString& to, const std::exception& e)
+{
+    return u"The fare rounding rule \"%1\" of %2 could not be evaluated: %3"_s.arg(rule, to,
+                                                                                   base::errorText(e));
+}
+
+QString taxRuleFailure(const QString& rule, const QString& to, int number, const QString& code,
+                       const std::exception& e)
+{
+    return u"The tax rounding rule \"%1\" of %2 could not be evaluated for tax %3 (%4): %5"_s
+        .arg(rule, to)
+        .arg(number)
+        .arg(code.trimmed(), base::errorText(e));
 }
 
 namespace {
@@ -43,18 +77,6 @@ QString failureMessage(const QString& reason, const QStringList& sent)
         return text + u"\r\n\r\nNothing was written to the record."_s;
     return text + u"\r\n\r\nThe record may be partly converted. These commands were sent:\r\n"_s +
            sent.join(u"\r\n"_s) + u"\r\n\r\nCheck the record before ticketing."_s;
-}
-
-// The reason an error of a subsystem gives, said in the user's terms.
-QString reasonOf(const std::exception& e)
-{
-    if (dynamic_cast<const host::HostError*>(&e))
-        return u"the host terminal failed: "_s + base::errorText(e);
-    if (dynamic_cast<const refdata::DbError*>(&e))
-        return u"the reference database failed: "_s + base::errorText(e);
-    if (dynamic_cast<const formula::FormulaError*>(&e))
-        return u"a rounding rule failed: "_s + base::errorText(e);
-    return base::errorText(e);
 }
 
 class Run {
@@ -78,11 +100,16 @@ public:
             if (!readRecord())
                 return result;
             const QStringList commands = planUpdateCommands(st, sv, r);
+            const QString& refusal = sv.settings.refusalRegExp;
+            if (!refusal.isEmpty()) // a pattern that cannot be used stops before the first
+                search(base::key::RefusalRegExp, refusal, QString());
             for (const QString& command : commands) {
                 // Counted before it goes out: a command whose answer never comes may
                 // still have changed the record.
                 result.updateCommands.append(command);
-                sv.link.session().Send(command, 1);
+                st.mWorkBoard.setText(sv.link.session().Send(command, 1).Text);
+                if (!refusal.isEmpty())
+                    requireAccepted(refusal);
             }
             result.outcome = RunResult::Outcome::Converted;
         } catch (const RunFailure& f) {
@@ -91,7 +118,7 @@ public:
                                            : failureMessage(f.message(), result.updateCommands));
         } catch (const std::exception& e) {
             result.outcome = RunResult::Outcome::Failed;
-            sv.ui.showMessage(failureMessage(reasonOf(e), result.updateCommands));
+            sv.ui.showMessage(failureMessage(failureReason(e), result.updateCommands));
         }
         return result;
     }
@@ -100,12 +127,19 @@ private:
     // Steps 5 to 13: false when a message ended the run.
     bool readRecord()
     {
-        collectDisplay();
+        const bool whole = collectDisplay();
         const QString text = st.mHostAnswer.text();
         const qsizetype spr = text.indexOf(u"SPR000"_s);
         if (spr < 0) {
             sv.ui.showMessage(NotSprMessage.toString());
             return false;
+        }
+        if (!whole) {
+            // Taxes on the pages not read would stay in their old currency.
+            throw RunFailure(u"the record continues beyond %1 pages (\"MD\" was sent %2 times), "
+                             u"so it cannot be read whole"_s.arg(MaxRecordPages)
+                                 .arg(MaxRecordPages - 1),
+                             false);
         }
         r.RecordNumber = text.mid(spr + 6, 2);
 
@@ -113,17 +147,17 @@ private:
         if (search(base::key::EquivRegExp, settings.equivRegExp, text)) {
             const QString m = sv.matcher.matchedText(0);
             r.BaseCurrency = m.mid(8, 3);
-            r.BaseAmount = amountOf(m, u"EQUIV");
+            r.BaseAmount = matchedAmount(text, u"EQUIV");
         }
         if (search(base::key::FareRegExp, settings.fareRegExp, text)) {
             const QString m = sv.matcher.matchedText(0);
             r.FareLineCurrency = m.mid(8, 3);
             if (r.BaseAmount == 0) {
                 r.BaseCurrency = r.FareLineCurrency;
-                r.BaseAmount = amountOf(m, u"FARE");
+                r.BaseAmount = matchedAmount(text, u"FARE");
             } else {
                 r.OrigFareCurrency = r.FareLineCurrency;
-                r.OrigFareAmount = amountOf(m, u"FARE");
+                r.OrigFareAmount = matchedAmount(text, u"FARE");
             }
         }
 
@@ -139,6 +173,12 @@ private:
         // Without a fare or equivalent amount nothing on the screen can be converted; the
         // commands would go out with empty currencies.
         if (host::isBlank(r.BaseCurrency)) {
+            // Such as the host's acknowledgement of the last run, which holds the header.
+            if (!holdsPricingLines(st.mHostAnswer.lines())) {
+                throw RunFailure(u"the screen shows no fare, equivalent or tax line; display "
+                                 u"the stored pricing record first"_s,
+                                 false);
+            }
             throw RunFailure(u"no fare or equivalent amount was recognised on the screen "
                              u"(settings FAREREGEXP and EQUIVREGEXP)"_s,
                              false);
@@ -165,37 +205,54 @@ private:
         }
         // A rate of 0 or less is no rate.
         if (st.FareRate <= 0) {
-            sv.ui.showMessage(rateNotFoundMessage(r.BaseCurrency, to, st.Carrier));
+            sv.ui.showMessage(rateNotFoundMessage(r.BaseCurrency, to, st.Carrier, CarrierSettings));
             return false;
         }
         return true;
     }
 
-    // Step 5: the display, with one further page when it continues.
-    void collectDisplay()
+    // The display's last prompt line (from the end, the first line beginning with ">" or
+    // ")>") starts with the continuation prompt: the host holds a further page.
+    static bool continues(const QStringList& lines)
+    {
+        for (auto it = lines.crbegin(); it != lines.crend(); ++it) {
+            if (it->startsWith(u'>'))
+                return false;
+            if (it->startsWith(u")>"_s))
+                return true;
+        }
+        return false;
+    }
+
+    // Step 5: the display, and every further page while the collected display ends in the
+    // continuation prompt: taxes and the FV element may stand on any page. False when the
+    // record still continues after MaxRecordPages pages.
+    bool collectDisplay()
     {
         host::TextBuffer& answer = st.mHostAnswer;
         answer.setText(sv.link.session().LastResponse().Text);
-        bool continued = false;
+        bool more = continues(answer.lines());
         for (int i = answer.lineCount() - 1; i >= 0; --i) {
             const QString line = answer.line(i);
             answer.deleteLine(i);
-            if (line.startsWith(u'>') || line.startsWith(u")>"_s)) {
-                continued = line.startsWith(u")>"_s);
+            if (line.startsWith(u'>') || line.startsWith(u")>"_s))
                 break;
+        }
+        for (int pages = 1; more; ++pages) {
+            if (pages == MaxRecordPages)
+                return false;
+            st.mWorkBoard.setText(sv.link.session().Send(u"MD"_s, 1).Text);
+            const QStringList page = st.mWorkBoard.lines();
+            for (int k = 0; k < page.size(); ++k) {
+                const QString& line = page[k];
+                if (line.contains(u'>'))
+                    continue;
+                if (!answer.containsLine(line) || (host::isBlank(line) && k != 0))
+                    answer.appendLine(line);
             }
+            more = continues(page);
         }
-        if (!continued)
-            return;
-        st.mWorkBoard.setText(sv.link.session().Send(u"MD"_s, 1).Text);
-        const QStringList page = st.mWorkBoard.lines();
-        for (int k = 0; k < page.size(); ++k) {
-            const QString& line = page[k];
-            if (line.contains(u'>'))
-                continue;
-            if (!answer.containsLine(line) || (host::isBlank(line) && k != 0))
-                answer.appendLine(line);
-        }
+        return true;
     }
 
     // Step 10: the pricing command below each record header, and every tax entry.
@@ -260,6 +317,50 @@ private:
     // does not know) would stay unconverted on a record that is otherwise converted.
     static void requireEveryTaxEntryRead(const QString& line, int read)
     {
+        const int shown = taxEntriesShown(line);
+        if (shown > read) {
+            throw RunFailure(u"the tax entries of the line \"%1\" could not all be read "
+                             u"(%2 shown, %3 read; setting TAXREGEXP)"_s
+                                 .arg(quoted(line))
+                                 .arg(shown)
+                                 .arg(read),
+                             false);
+        }
+    }
+
+    // A refused update command leaves the record as it stands; the commands after it
+    // would convert only part of what is left.
+    void requireAccepted(const QString& refusal)
+    {
+        const QString answer = st.mWorkBoard.text();
+        if (!search(base::key::RefusalRegExp, refusal, answer))
+            return;
+        QStringList shown;
+        for (const QString& line : st.mWorkBoard.lines()) {
+            if (!host::isBlank(line) && !line.startsWith(u'>'))
+                shown << quoted(line);
+        }
+        throw RunFailure(u"the host refused the command %1 with the answer \"%2\" (setting %3)"_s
+                             .arg(result.updateCommands.constLast(), shown.join(u' '),
+                                  base::key::RefusalRegExp.toString()),
+                         false);
+    }
+
+    // A host line as a message quotes it: at most 80 characters, control characters
+    // shown as "?", runs of blanks as one.
+    static QString quoted(const QString& line)
+    {
+        QString text = line.left(80);
+        for (QChar& c : text) {
+            if (c.category() == QChar::Other_Control)
+                c = u'?';
+        }
+        return text.simplified();
+    }
+
+    // The tax entries ("TX001 ...") a line shows, whatever the tax pattern makes of them.
+    static int taxEntriesShown(const QString& line)
+    {
         int shown = 0;
         for (qsizetype p = line.indexOf(u"TX"_s); p >= 0; p = line.indexOf(u"TX"_s, p + 2)) {
             const bool starts = p == 0 || !line[p - 1].isLetterOrNumber();
@@ -271,19 +372,19 @@ private:
             if (starts && digits)
                 ++shown;
         }
-        if (shown > read) {
-            QString quoted = line.left(80);
-            for (QChar& c : quoted) {
-                if (c.category() == QChar::Other_Control)
-                    c = u'?';
-            }
-            throw RunFailure(u"the tax entries of the line \"%1\" could not all be read "
-                             u"(%2 shown, %3 read; setting TAXREGEXP)"_s
-                                 .arg(quoted.simplified())
-                                 .arg(shown)
-                                 .arg(read),
-                             false);
-        }
+        return shown;
+    }
+
+    // Whether the display holds a line of a pricing record's amounts (fare, equivalent or
+    // tax), recognised or not: without one it is some other screen, not a record whose
+    // lines the patterns missed.
+    static bool holdsPricingLines(const QStringList& lines)
+    {
+        return std::any_of(lines.begin(), lines.end(), [](const QString& line) {
+            const QString text = host::trimText(line);
+            return text.startsWith(u"FARE"_s) || text.startsWith(u"EQUIV"_s) ||
+                   taxEntriesShown(line) > 0;
+        });
     }
 
     // A search with a settings pattern; a pattern that cannot be used ends the run with a
@@ -306,14 +407,29 @@ private:
         return patternCall(settingKey, patternText, [&] { return sv.matcher.search(text); });
     }
 
-    // The amount in characters 12 to 23 of a matched line, trimmed and cut to 10.
-    static double amountOf(const QString& match, QStringView line)
+    // The amount of the line the last search of input matched: characters 12 to 23 of the
+    // match, trimmed and cut to 10. The pattern ends at the first character that is no
+    // digit, so the field on the line (from character 12 of the match to the next blank or
+    // the line's end) must be a whole amount: "56?6.00" would otherwise be read as 56.
+    // The searched text, not the matcher's copy: that ends at a NUL, which may stand inside
+    // the amount too.
+    double matchedAmount(const QString& input, QStringView lineName) const
     {
-        const QString text = host::trimText(match.mid(11, 12)).left(10);
+        const qsizetype start = sv.matcher.matchPosition(0);
+        qsizetype end = start + sv.matcher.matchLength(0);
+        while (end < input.size() && input[end] != u' ' && input[end] != u'\r' &&
+               input[end] != u'\n')
+            ++end;
+        const qsizetype from = start + 11;
+        const QString field = host::trimText(input.mid(from, std::max<qsizetype>(0, end - from)));
+        const QString text = host::trimText(sv.matcher.matchedText(0).mid(11, 12)).left(10);
         const std::optional<double> v = base::numbers::parseDecimal(text);
-        if (!v) {
-            throw RunFailure(u"the amount \"%1\" of the %2 line cannot be read"_s.arg(
-                                 text, line.toString()),
+        if (!v || !base::numbers::parseDecimal(field)) {
+            const qsizetype lineStart = input.lastIndexOf(u'\n', start) + 1;
+            const qsizetype lineEnd = input.indexOf(u'\n', start);
+            const QString line = input.mid(lineStart, lineEnd < 0 ? -1 : lineEnd - lineStart);
+            throw RunFailure(u"the amount \"%1\" of the %2 line \"%3\" cannot be read"_s.arg(
+                                 quoted(field), lineName.toString(), quoted(host::trimText(line))),
                              false);
         }
         return *v;

@@ -14,9 +14,18 @@ namespace pricing {
 // The system's texts of a run.
 inline constexpr QStringView NotSprMessage = u"No cryptic SPR mask on screen";
 
+// The most pages of a record the run collects (the display and the pages "MD" brings);
+// a record that continues beyond them is not converted.
+inline constexpr int MaxRecordPages = 20;
+
+// The settings that find the run's carrier on the screen.
+inline constexpr QStringView CarrierSettings = u"SEGMENTFV and ELEMENTFV";
+
 // "Currency rate not found !" with the request to type the rate of a currency pair for a
-// carrier.
-QString rateNotFoundMessage(const QString& from, const QString& to, const QString& carrier);
+// carrier. Without a carrier it says that none was recognised on the screen, naming the
+// settings that find it when there are such (carrierSettings).
+QString rateNotFoundMessage(const QString& from, const QString& to, const QString& carrier,
+                            QStringView carrierSettings = {});
 
 struct RunResult {
     enum class Outcome {

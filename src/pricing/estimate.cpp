@@ -18,6 +18,9 @@ namespace pricing {
 bool btnInformPricingClick(PricingState& st, PricingServices& sv, base::TicketImage& f)
 {
     sv.db.connectIfNeeded();
+    // Every estimate starts from empty fields: a field of a step this estimate skips would
+    // otherwise show the previous ticket's value beside a total without it.
+    f = base::TicketImage{};
     const QString& to = sv.settings.currencyTo;
     const QString& fareMask = sv.settings.fareMask;
     const QString& taxMask = sv.settings.taxMask;
@@ -49,25 +52,39 @@ bool btnInformPricingClick(PricingState& st, PricingServices& sv, base::TicketIm
         if (st.FareRate > 0 && !host::isBlank(m.FareCurrency) && m.FareCurrency != source &&
             m.FareCurrency != to)
             fareRate = sv.rates.LookupRate(m.FirstCarrier, m.FareCurrency, to, true);
-    } catch (const std::exception&) {
-        return false; // the estimate ends without its dialog
+    } catch (const std::exception& e) {
+        // The estimate ends without its dialog, and the user learns why.
+        sv.ui.showMessage(NotEstimatedMessage.toString() + failureReason(e));
+        return false;
     }
-    if (st.FareRate <= 0 || (m.FareCurrency != to && fareRate <= 0)) {
+    // The message names the pair without a rate; a source currency that is blank names
+    // no pair, so the fare's is named then.
+    if (st.FareRate <= 0) {
+        const QString& from = host::isBlank(source) ? m.FareCurrency : source;
+        sv.ui.showMessage(rateNotFoundMessage(from, to, m.FirstCarrier));
+        return false;
+    }
+    if (m.FareCurrency != to && fareRate <= 0) {
         sv.ui.showMessage(rateNotFoundMessage(m.FareCurrency, to, m.FirstCarrier));
         return false;
     }
 
     f.eFareString = reading.FareCalc;
 
+    // A tax whose rule fails would show as 0 beside a total without it: the taxes and the
+    // total stay empty, and the user learns which rule failed.
     double taxSum = 0;
-    for (ScreenTax& tax : m.ScreenTaxes) {
+    bool taxesConverted = true;
+    for (int k = 1; k <= MaxScreenTaxes && taxesConverted; ++k) {
+        ScreenTax& tax = m.ScreenTaxes[std::size_t(k - 1)];
         if (!tax.Present)
             continue;
         try {
             tax.ConvertedAmount = formula::EvaluateRule(sv.rates.TaxRule, tax.Amount * st.FareRate);
             taxSum += tax.ConvertedAmount;
-        } catch (const std::exception&) {
-            // this tax counts as 0
+        } catch (const std::exception& e) {
+            taxesConverted = false;
+            sv.ui.showMessage(taxRuleFailure(sv.rates.TaxRule, to, k, tax.Code.left(2), e));
         }
     }
 
@@ -85,12 +102,10 @@ bool btnInformPricingClick(PricingState& st, PricingServices& sv, base::TicketIm
             fareConverted = false;
             f.eEquiv.clear();
             f.eTotal.clear();
-            sv.ui.showMessage(
-                u"The fare rounding rule \"%1\" of %2 could not be evaluated: %3"_s.arg(
-                    sv.rates.FareRule, to, base::errorText(e)));
+            sv.ui.showMessage(fareRuleFailure(sv.rates.FareRule, to, e));
         }
     }
-    if (fareConverted) {
+    if (fareConverted && taxesConverted) {
         // Only a fare already in the destination currency is added as shown, also when its
         // rule rounds a foreign fare to 0.
         const double fare = m.FareCurrency != to ? m.ConvertedFare : m.FareAmount;
@@ -102,6 +117,10 @@ bool btnInformPricingClick(PricingState& st, PricingServices& sv, base::TicketIm
         if (!host::isBlank(tax.Currency))
             field = to + base::numbers::formatMask(tax.ConvertedAmount, taxMask) + tax.Code.left(2);
     };
+    if (!taxesConverted) {
+        sv.ui.showTicketImage(f);
+        return true;
+    }
     taxBox(m.ScreenTaxes[0], f.eTax1);
     taxBox(m.ScreenTaxes[1], f.eTax2);
     if (reading.TaxCount > 3) {

@@ -10,10 +10,12 @@ namespace pricing {
 
 inline constexpr QStringView NotTicketImageMessage = u"This screen is not Ticket Image.";
 inline constexpr QStringView VerifyDestinationMessage = u"Please verify Destination currency.";
+// Begins the message of an error that ends an estimate, before the reason.
+inline constexpr QStringView NotEstimatedMessage = u"The ticket image could not be estimated: ";
 
-// btnInformPricingClick's work. The fields keep what the steps it skips do not set.
-// Returns whether the dialog was shown. A database that cannot be opened is raised to
-// the caller.
+// btnInformPricingClick's work. The fields start empty and hold what this estimate's steps
+// set. Returns whether the dialog was shown. A database that cannot be opened is raised
+// to the caller.
 bool btnInformPricingClick(PricingState& state, PricingServices& services,
                            base::TicketImage& fields);
 

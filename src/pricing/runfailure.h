@@ -26,4 +26,13 @@ private:
     bool m_verbatim;
 };
 
+// What failed, in the user's terms: the error's text after the subsystem it came from
+// ("the reference database failed: ...").
+QString failureReason(const std::exception& e);
+
+// A rounding rule of the destination currency `to` that could not be evaluated.
+QString fareRuleFailure(const QString& rule, const QString& to, const std::exception& e);
+QString taxRuleFailure(const QString& rule, const QString& to, int number, const QString& code,
+                       const std::exception& e);
+
 } // namespace pricing

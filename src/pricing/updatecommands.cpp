@@ -78,7 +78,8 @@ private:
             st.TaxCurrencyRate = sv.rates.LookupRate(st.Carrier, e.TaxCurrency, to, false);
             if (st.TaxCurrencyRate <= 0) {
                 // A missing rate would turn every tax in this currency into 0.
-                throw RunFailure(rateNotFoundMessage(e.TaxCurrency, to, st.Carrier), true);
+                throw RunFailure(
+                    rateNotFoundMessage(e.TaxCurrency, to, st.Carrier, CarrierSettings), true);
             }
             QString repricing = u"FXX"_s + r.PricingCommand.mid(3);
             repricing.replace(u"FC-"_s + r.FareCalcCurrency, u"FC-"_s + e.TaxCurrency);
@@ -126,9 +127,7 @@ private:
         try {
             x = formula::EvaluateRule(rule, r.BaseAmount * st.FareRate);
         } catch (const std::exception& e) {
-            throw RunFailure(u"The fare rounding rule \"%1\" of %2 could not be evaluated: %3"_s
-                                 .arg(rule, to, base::errorText(e)),
-                             false);
+            throw RunFailure(fareRuleFailure(rule, to, e), false);
         }
         const QString& mask = sv.settings.fareMask;
         if (x > 0 && r.FareLineCurrency != to) {
@@ -191,12 +190,7 @@ private:
         try {
             return formula::EvaluateRule(rule, amount);
         } catch (const std::exception& ex) {
-            throw RunFailure(
-                u"The tax rounding rule \"%1\" of %2 could not be evaluated for tax %3 (%4): %5"_s
-                    .arg(rule, to)
-                    .arg(number)
-                    .arg(e.Code.trimmed(), base::errorText(ex)),
-                false);
+            throw RunFailure(taxRuleFailure(rule, to, number, e.Code, ex), false);
         }
     }
 

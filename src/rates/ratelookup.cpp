@@ -32,6 +32,10 @@ QString rateFromItem(const QString& item)
 double RateLookup::LookupRate(const QString& carrier, const QString& from, const QString& to,
                               bool databaseOnly)
 {
+    // An amount in the destination currency stays as it is; no table or host holds a
+    // rate of a currency into itself.
+    if (from == to)
+        return 1;
     const std::vector<refdata::RateRow> rows = m_db.findRates(from, to, carrier);
     if (rows.empty() && !databaseOnly)
         return hostRate(carrier, from, to);

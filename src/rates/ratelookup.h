@@ -33,9 +33,10 @@ public:
     {
     }
 
-    // The rate, 0 when there is none or the user cancels the choice. Sets FareRule and
-    // TaxRule from the rows found (a lookup that finds none in database-only mode leaves
-    // them as they were). Database and host errors go to the caller.
+    // The rate, 0 when there is none or the user cancels the choice; 1 without a lookup
+    // from a currency into itself. Sets FareRule and TaxRule from the rows found (a lookup
+    // that finds none in database-only mode, or none at all, leaves them as they were).
+    // Database and host errors go to the caller.
     double LookupRate(const QString& carrier, const QString& from, const QString& to,
                       bool databaseOnly);
 

@@ -92,6 +92,8 @@ TEST_F(IniFixture, MissingFileGivesEveryDefault)
     EXPECT_EQ(s.userName, q(u"sysdba"));
     EXPECT_EQ(s.password, q(u"lanternix"));
     EXPECT_EQ(s.windowPosition, QPoint(376, 169));
+    EXPECT_EQ(s.refusalRegExp, q(u"(INVALID|CHECK FORMAT|NOT ALLOWED|RESTRICTED)"));
+    EXPECT_EQ(s.hostTimeLimit, 30);
     EXPECT_FALSE(QFile::exists(path())) << "reading must not create the file";
 }
 
@@ -122,6 +124,29 @@ TEST_F(IniFixture, ReadsTypedValuesRawAndNamesWithoutCase)
     EXPECT_EQ(s.database, q(u"srv/3050:/var/db/sprrate.gdb"));
     EXPECT_EQ(s.equivRegExp, defaults::EquivRegExp) << "a missing key is its default";
     EXPECT_EQ(s.windowPosition, QPoint(-20, 169)) << "a value that is no integer is the default";
+}
+
+TEST_F(IniFixture, EmptyRefusalPatternIsKept)
+{
+    writeFile("[MAIN]\r\nREFUSALREGEXP=\r\n");
+    EXPECT_EQ(readSettings(path(), QString()).refusalRegExp, QString())
+        << "empty: the answers to the update commands are not examined";
+}
+
+// The host time limit in seconds; a value that is no whole number of at least 1 second
+// would leave no time for any answer.
+TEST_F(IniFixture, HostTimeLimitOfAtLeastOneSecond)
+{
+    const struct {
+        const char* line;
+        int seconds;
+    } cases[] = {{"HOSTTIMELIMIT=90", 90}, {"HOSTTIMELIMIT=1", 1}, {"HOSTTIMELIMIT=0", 30},
+                 {"HOSTTIMELIMIT=-5", 30}, {"HOSTTIMELIMIT=ten", 30}, {"", 30}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.line);
+        writeFile(QByteArray("[MAIN]\r\n") + c.line + "\r\n");
+        EXPECT_EQ(readSettings(path(), QString()).hostTimeLimit, c.seconds);
+    }
 }
 
 struct BoolCase {

@@ -113,7 +113,9 @@ const Display displays[] = {
     {"TicketImageWithFortyFiveTaxes", ticketImage(45), {}, false},
     {"Empty", {}, {}, false},
     {"OnlyPrompts", u">\n)>\n>\n)>"_s, u")>\n)>"_s, false},
-    {"PromptsEveryPage", page1 + u")>"_s, u")>"_s, true}, // a record without taxes
+    // Every "MD" brings one more continuation prompt: the record never ends, and the run
+    // stops at its page limit without writing.
+    {"PromptsEveryPage", page1 + u")>"_s, u")>"_s, false},
     {"FiveMegabytes", fiveMegabytes(), fiveMegabytes(), false},
     {"FiveMegabytesAfterTheRecord", page1 + u")>"_s, page2 + fiveMegabytes() + u">"_s, true},
     {"NulAndControlCharacters",

@@ -86,6 +86,7 @@ private Q_SLOTS:
     void listOpensItsBrowserOnlyWhileShown();
     void runButtonConvertsTheRecord();
     void ticketImageButtonShowsTheEstimate();
+    void secondTicketImageShowsNothingOfTheFirst();
     void secondStartEndsAtOnce();
 };
 
@@ -357,6 +358,57 @@ void TestMainForm::ticketImageButtonShowsTheEstimate()
     QCOMPARE(fare, u"EUR520.00"_s);
     QCOMPARE(total, u"RUB56687.00"_s);
     QVERIFY2(terminal.journal().isEmpty(), "the estimate sends nothing");
+}
+
+// The dialog is created once; each estimate starts it from empty fields, so a ticket whose
+// fare is already in RUB and whose third tax box is blank shows no equivalent and no TAX3.
+void TestMainForm::secondTicketImageShowsNothingOfTheFirst()
+{
+    TestDatabase db(TestDatabase::Content::Sample);
+    writeAll(iniPath(), "[MAIN]\nDATABASE=" + db.path().toUtf8() + "\n");
+    QFile sample(QStringLiteral(SPRRATE_SOURCE_DIR "/samples/ticket-image.scn"));
+    QVERIFY(sample.open(QIODevice::ReadOnly));
+    testsupport::VelmoraTerm terminal;
+    terminal.start(QString::fromUtf8(sample.readAll()) +
+                   uR"(
+on SHOW2 => rub then rub
+screen rub
+TKT IMAGE 02 PETROVA/ANNA MRS        ISSUED 09DEC26 4567AB
+     AL FLGT  BK T DATE  TIME  FARE BASIS      NVB  NVA   BG
+ FRA
+ SVO LH 1420  Y  O 15MAR 0720  YOWEU           15MAR15MAR 1P
+
+RUB 52000.00      15MAR26FRA LH MOW52000.00END
+RUB 52000.00
+USD    13.60YQ
+USD     4.40DE
+
+RUB 53671.00
+>
+@end
+)"_s);
+    host::registerTermLink(m_registry, {terminal.socket(), std::chrono::seconds(30)});
+    auto form = makeForm();
+    form->show();
+    QStringList equiv;
+    QStringList tax3;
+    for (int estimate = 0; estimate < 2; ++estimate) {
+        ModalDriver driver;
+        driver.expect<TdlgTicketImage>([&](TdlgTicketImage* dialog) {
+            equiv << dialog->eEquiv->text();
+            tax3 << dialog->eTax3->text();
+            dialog->bDialogClose->click();
+        });
+        form->btnInformPricing->click();
+        QVERIFY(driver.allAnswered());
+        // The agent brings the next ticket image up in the terminal.
+        host::HostLink& link = form->application().hostLink();
+        link.ConnectHost();
+        link.session().Send(u"SHOW2"_s, 1);
+        link.release();
+    }
+    QCOMPARE(equiv, QStringList({u"RUB52185.00"_s, QString()}));
+    QCOMPARE(tax3, QStringList({u"RUB2831.00XT"_s, QString()}));
 }
 
 void TestMainForm::secondStartEndsAtOnce()

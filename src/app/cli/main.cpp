@@ -7,7 +7,7 @@
 // run converts the stored pricing record on the terminal's display; estimate prints the
 // estimated ticket image of the display as the dialog's labelled fields. Exit status: 0
 // when the record was converted (the ticket image shown), 1 when a message ended the
-// job, 2 for bad usage.
+// job, 2 for bad usage (also a --rate N beyond the rates the choice offers).
 #include "app/application.h"
 #include "app/consoleinteraction.h"
 #include "host/termlinkclient.h"
@@ -82,6 +82,10 @@ int main(int argc, char** argv)
     const bool estimate = jobs[0] == u"estimate";
 
     app::RateChoice choice;
+    if (parser.isSet(rateOption) && parser.isSet(cancelOption)) {
+        err << "sprrate-cli: --rate and --cancel-rate cannot be given together\n";
+        return 2;
+    }
     if (parser.isSet(rateOption)) {
         bool ok = false;
         choice.item = parser.value(rateOption).toInt(&ok);
@@ -96,9 +100,6 @@ int main(int argc, char** argv)
     app::ConsoleInteraction ui(in, out, err, choice);
 
     host::AutomationRegistry termLink;
-    host::TermLinkOptions options;
-    options.socketName = parser.value(socketOption);
-    host::registerTermLink(termLink, options);
     host::AutomationRegistry registry;
     registry.registerClass(host::HostSessionsProgId.toString(),
                            [&] { return termLink.createObject(host::HostSessionsProgId.toString()); });
@@ -111,11 +112,21 @@ int main(int argc, char** argv)
     app::Application application(QDir(QCoreApplication::applicationDirPath()).filePath(u"sprrate"_s),
                                  ui, registry);
     application.readSettings();
+    // The link is made when the settings are known: they give its time limit.
+    host::TermLinkOptions options;
+    options.socketName = parser.value(socketOption);
+    options.timeout = std::chrono::seconds(application.settings().hostTimeLimit);
+    host::registerTermLink(termLink, options);
     try {
+        bool done = false;
         if (estimate)
-            return application.btnInformPricingClick() ? 0 : 1;
-        const pricing::RunResult result = application.btnRunClick();
-        return result.outcome == pricing::RunResult::Outcome::Converted ? 0 : 1;
+            done = application.btnInformPricingClick();
+        else
+            done = application.btnRunClick().outcome == pricing::RunResult::Outcome::Converted;
+        // A --rate outside the offered list cancelled the choice: nothing was written.
+        if (ui.usageFailed())
+            return 2;
+        return done ? 0 : 1;
     } catch (const std::exception& e) {
         ui.showMessage(QString::fromUtf8(e.what()));
         return 1;

@@ -14,11 +14,15 @@ int main(int argc, char** argv)
         return 0;
 
     host::AutomationRegistry registry;
-    host::registerTermLink(registry);
     TGeneralForm form(QCoreApplication::applicationFilePath(), registry, [&] {
         if (!instance.hold())
             std::exit(0); // another start got there in between
     });
+    // The terminal link is made once the form has read the settings, which give its time
+    // limit; nothing reaches the host before the first button.
+    host::TermLinkOptions options;
+    options.timeout = std::chrono::seconds(form.application().settings().hostTimeLimit);
+    host::registerTermLink(registry, options);
     form.show();
     return application.exec();
 }

@@ -1,0 +1,127 @@
+// sprrate-cli end to end: the program copied beside a settings file of the case's own, the
+// shipped stored pricing record on a real velmora-term, and an embedded database with
+// LH's rates. Each case checks the exit status, what the agent reads on standard error
+// and the commands the terminal received.
+#include "support/qstringprint.h"
+#include "support/qtapp.h"
+#include "support/testapplication.h"
+#include "support/testdatabase.h"
+#include "support/velmoraterm.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+// The shipped record with the case's rules first (the first rule that matches answers).
+QString recordScenario(const QString& rules)
+{
+    QFile f(QStringLiteral(SPRRATE_SOURCE_DIR "/samples/spr-record.scn"));
+    if (!f.open(QIODevice::ReadOnly))
+        throw std::runtime_error("samples/spr-record.scn is missing");
+    return rules + u"\n"_s + QString::fromUtf8(f.readAll());
+}
+
+QString rate(const QString& from, double amount)
+{
+    return u"insert into FARE_CURRENCY_RATE (CURRENCY_FROM, CURRENCY_TO, CARRIER_CODE, "
+           u"RATE_AMOUNT, RATE_VALID_FROM, RATE_VALID_TO) values ('%1', 'RUB', 'LH', %2, "
+           u"CURRENT_DATE - 1, CURRENT_DATE + 1)"_s.arg(from)
+               .arg(amount, 0, 'g', 17);
+}
+
+const QStringList updates = {u"TTI/T01/K2USD92.8000"_s, u"TTK/T01/ERUB52525.00/X"_s,
+                             u"TTK/T01/XRUB1262.00YQ/XRUB409.00DE/XRUB2348.00RI/XRUB288.00UH"_s,
+                             u"TTK/T01/XRUB195.00OY"_s};
+
+struct CliCase {
+    const char* name;
+    QByteArray settings;  // further lines of [MAIN]
+    QString rules;        // scenario rules before the record's
+    QStringList sql;      // further reference data
+    QStringList args;     // after the job "run"
+    int exitCode;
+    QStringList inError;  // texts standard error holds
+    QStringList notInError;
+    QStringList journal;  // every command the terminal received
+};
+
+class Cli : public testing::TestWithParam<CliCase> {
+protected:
+    static void SetUpTestSuite() { s_db = std::make_unique<TestDatabase>(); }
+    static void TearDownTestSuite() { s_db.reset(); }
+
+    void SetUp() override
+    {
+        testsupport::ensureCoreApplication();
+        s_db->clearLookupData();
+        s_db->exec(u"insert into FARE_CURRENCY values ('RUB', 'X', 'CEIL(VALUE/5)*5', "
+                   u"'CEIL(INT(VALUE*10)/10)')"_s);
+        s_db->exec(rate(u"USD"_s, 92.8));
+        s_db->exec(rate(u"EUR"_s, 100.35));
+    }
+
+    static std::unique_ptr<TestDatabase> s_db;
+};
+std::unique_ptr<TestDatabase> Cli::s_db;
+
+TEST_P(Cli, ExitsAndSays)
+{
+    const CliCase& c = GetParam();
+    for (const QString& sql : c.sql)
+        s_db->exec(sql);
+    testsupport::VelmoraTerm terminal;
+    terminal.start(recordScenario(c.rules));
+    QTemporaryDir folder;
+    const QString program = folder.filePath(u"sprrate-cli"_s);
+    ASSERT_TRUE(QFile::copy(QStringLiteral(SPRRATE_CLI_PATH), program));
+    testsupport::writeSettingsFile(folder, "[MAIN]\nDATABASE=" + s_db->path().toUtf8() + "\n" +
+                                               c.settings);
+
+    QProcess cli;
+    cli.start(program, QStringList{u"run"_s, u"--socket"_s, terminal.socket()} + c.args);
+    ASSERT_TRUE(cli.waitForFinished(120000));
+    const QString err = QString::fromUtf8(cli.readAllStandardError());
+    EXPECT_EQ(cli.exitCode(), c.exitCode) << err.toStdString();
+    for (const QString& text : c.inError)
+        EXPECT_TRUE(err.contains(text)) << err.toStdString();
+    for (const QString& text : c.notInError)
+        EXPECT_FALSE(err.contains(text)) << err.toStdString();
+    EXPECT_EQ(terminal.journal(), c.journal);
+}
+
+const QString secondUsdRate = rate(u"USD"_s, 93.25);
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, Cli,
+    testing::Values(
+        // The terminal holds the rate command back for 2 s.
+        CliCase{"DefaultTimeLimitWaitsForASlowHost", {},
+                u"match TTI/T01/.* => updated wait 2000"_s, {}, {}, 0, {}, {},
+                QStringList{u"MD"_s} + updates},
+        // A site may shorten or raise the limit: HOSTTIMELIMIT in seconds.
+        CliCase{"ShortTimeLimitGivesUpOnTheSlowHost", "HOSTTIMELIMIT=1\n",
+                u"match TTI/T01/.* => updated wait 2000"_s, {}, {}, 1,
+                {u"The SPR was not converted: the host terminal failed: The terminal did not "
+                 u"answer within 1 s."_s,
+                 u"The record may be partly converted. These commands were sent:\nTTI/T01/K2USD92.8000\n"_s},
+                {}, {u"MD"_s, u"TTI/T01/K2USD92.8000"_s}},
+        CliCase{"RateWithinTheOfferedList", {}, {}, {secondUsdRate}, {u"--rate"_s, u"2"_s}, 0,
+                {u"  2. From:USD To:RUB Carrier:LH Rate:93.2500"_s}, {},
+                {u"MD"_s, u"TTI/T01/K2USD93.2500"_s, u"TTK/T01/ERUB52780.00/X"_s,
+                 u"TTK/T01/XRUB1269.00YQ/XRUB411.00DE/XRUB2360.00RI/XRUB289.00UH"_s,
+                 u"TTK/T01/XRUB196.00OY"_s}},
+        // Mended: a rate beyond the list is bad usage, not a silent choice of none.
+        CliCase{"RateBeyondTheOfferedList", {}, {}, {secondUsdRate}, {u"--rate"_s, u"3"_s}, 2,
+                {u"sprrate-cli: --rate 3 is outside the offered rates (1 to 2)"_s},
+                {u"Currency rate not found"_s}, {u"MD"_s}},
+        CliCase{"RateAndCancelTogether", {}, {}, {}, {u"--rate"_s, u"1"_s, u"--cancel-rate"_s}, 2,
+                {u"sprrate-cli: --rate and --cancel-rate cannot be given together"_s}, {}, {}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+} // namespace

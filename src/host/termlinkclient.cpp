@@ -1,6 +1,7 @@
 #include "host/termlinkclient.h"
 
 #include "base/numbers.h"
+#include "base/stopsignals.h"
 #include "host/hosterror.h"
 
 #include <QDeadlineTimer>
@@ -53,7 +54,10 @@ public:
             }
             if (m_socket.state() != QLocalSocket::ConnectedState || deadline.hasExpired())
                 fail(deadline);
-            m_socket.waitForReadyRead(waitTime(deadline));
+            if (base::stopRequested())
+                breakWith(StoppedMessage.toString());
+            // In slices, so that a request to end the program is seen while waiting.
+            m_socket.waitForReadyRead(std::min(waitTime(deadline), 200));
         }
     }
 
@@ -61,7 +65,7 @@ private:
     static int waitTime(const QDeadlineTimer& deadline)
     {
         const qint64 ms = deadline.remainingTime();
-        return ms < 0 ? -1 : static_cast<int>(std::min<qint64>(ms, 1 << 30));
+        return ms < 0 ? 1 << 30 : static_cast<int>(std::min<qint64>(ms, 1 << 30));
     }
 
     [[noreturn]] void fail(const QDeadlineTimer& deadline)

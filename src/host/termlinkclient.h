@@ -10,6 +10,10 @@
 
 namespace host {
 
+// A wait for the terminal given up because the program was asked to end.
+inline constexpr QStringView StoppedMessage =
+    u"The program was asked to end while it waited for the terminal.";
+
 struct TermLinkOptions {
     // Empty: the default socket, which the program always uses; tests pass one of their own.
     QString socketName;

@@ -4,6 +4,7 @@
 #include "base/interaction.h"
 #include "base/numbers.h"
 #include "base/settings.h"
+#include "base/stopsignals.h"
 #include "host/automation.h"
 #include "host/hosterror.h"
 #include "host/hostlink.h"
@@ -104,6 +105,9 @@ public:
             if (!refusal.isEmpty()) // a pattern that cannot be used stops before the first
                 search(base::key::RefusalRegExp, refusal, QString());
             for (const QString& command : commands) {
+                // Asked to end (Ctrl+C, a logout): no further command goes out.
+                if (base::stopRequested())
+                    throw RunFailure(StoppedReason.toString(), false);
                 // Counted before it goes out: a command whose answer never comes may
                 // still have changed the record.
                 result.updateCommands.append(command);

@@ -11,6 +11,9 @@
 
 namespace pricing {
 
+// The reason a run gives when the program was asked to end while it wrote the record.
+inline constexpr QStringView StoppedReason = u"the program was asked to end";
+
 // The system's texts of a run.
 inline constexpr QStringView NotSprMessage = u"No cryptic SPR mask on screen";
 

@@ -8,11 +8,14 @@
 #include "support/testdatabase.h"
 #include "support/velmoraterm.h"
 
+#include <QDeadlineTimer>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <signal.h>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -51,7 +54,8 @@ struct CliCase {
     QStringList journal;  // every command the terminal received
 };
 
-class Cli : public testing::TestWithParam<CliCase> {
+// The reference data every case starts from, in a database shared by a suite's cases.
+template <typename Param> class CliTest : public testing::TestWithParam<Param> {
 protected:
     static void SetUpTestSuite() { s_db = std::make_unique<TestDatabase>(); }
     static void TearDownTestSuite() { s_db.reset(); }
@@ -66,9 +70,9 @@ protected:
         s_db->exec(rate(u"EUR"_s, 100.35));
     }
 
-    static std::unique_ptr<TestDatabase> s_db;
+    static inline std::unique_ptr<TestDatabase> s_db;
 };
-std::unique_ptr<TestDatabase> Cli::s_db;
+using Cli = CliTest<CliCase>;
 
 TEST_P(Cli, ExitsAndSays)
 {
@@ -123,5 +127,39 @@ INSTANTIATE_TEST_SUITE_P(
         CliCase{"RateAndCancelTogether", {}, {}, {}, {u"--rate"_s, u"1"_s, u"--cancel-rate"_s}, 2,
                 {u"sprrate-cli: --rate and --cancel-rate cannot be given together"_s}, {}, {}}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// Asked to end while the terminal holds the fare command back: the run stops at once,
+// says which update commands went out, and the status tells the signal.
+using CliStopped = CliTest<int>;
+
+TEST_P(CliStopped, EndsAtOnceAndListsWhatWasSent)
+{
+    const int signal = GetParam();
+    testsupport::VelmoraTerm terminal;
+    terminal.start(recordScenario(u"on TTK/T01/ERUB52525.00/X => updated wait 20000"_s));
+    QTemporaryDir folder;
+    const QString program = folder.filePath(u"sprrate-cli"_s);
+    ASSERT_TRUE(QFile::copy(QStringLiteral(SPRRATE_CLI_PATH), program));
+    testsupport::writeSettingsFile(folder, "[MAIN]\nDATABASE=" + s_db->path().toUtf8() + "\n");
+
+    QProcess cli;
+    cli.start(program, QStringList{u"run"_s, u"--socket"_s, terminal.socket()});
+    // The database is open and the fare command on its way when the signal comes.
+    const QDeadlineTimer held(30000);
+    while (!terminal.journal().contains(updates[1]) && !held.hasExpired())
+        cli.waitForFinished(20);
+    ASSERT_EQ(terminal.journal(), (QStringList{u"MD"_s, updates[0], updates[1]}));
+    ::kill(pid_t(cli.processId()), signal);
+    ASSERT_TRUE(cli.waitForFinished(10000)) << "the signal did not end sprrate-cli";
+    const QString err = QString::fromUtf8(cli.readAllStandardError());
+    EXPECT_EQ(cli.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(cli.exitCode(), 128 + signal) << err.toStdString();
+    EXPECT_TRUE(err.contains(u"These commands were sent:\n"_s + updates[0] + u"\n"_s + updates[1]))
+        << err.toStdString();
+    EXPECT_EQ(terminal.journal(), (QStringList{u"MD"_s, updates[0], updates[1]}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, CliStopped, testing::Values(SIGTERM, SIGINT),
+                         [](const auto& info) { return info.param == SIGTERM ? "SIGTERM" : "SIGINT"; });
 
 } // namespace

@@ -7,9 +7,11 @@
 // run converts the stored pricing record on the terminal's display; estimate prints the
 // estimated ticket image of the display as the dialog's labelled fields. Exit status: 0
 // when the record was converted (the ticket image shown), 1 when a message ended the
-// job, 2 for bad usage (also a --rate N beyond the rates the choice offers).
+// job, 2 for bad usage (also a --rate N beyond the rates the choice offers), 128 plus the
+// signal's number when SIGINT or SIGTERM ended it.
 #include "app/application.h"
 #include "app/consoleinteraction.h"
+#include "base/stopsignals.h"
 #include "host/termlinkclient.h"
 
 #include <QCommandLineParser>
@@ -17,7 +19,13 @@
 #include <QDir>
 #include <QTextStream>
 
+#include <QDeadlineTimer>
+
+#include <atomic>
+#include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <thread>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -47,6 +55,23 @@ private:
 
 int main(int argc, char** argv)
 {
+    // SIGINT and SIGTERM: the job stops where it waits for the terminal or before its
+    // next update command, and says what was already sent. A job that cannot see the
+    // request (waiting at the rate prompt, before anything was sent) ends shortly after.
+    std::atomic<bool> finished{false};
+    base::StopSignals stop([&finished](int signal) {
+        const QDeadlineTimer grace(3000);
+        while (!finished && !grace.hasExpired())
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        if (!finished) {
+            std::fputs("sprrate-cli: asked to end; nothing more was sent.\n", stderr);
+            std::_Exit(128 + signal);
+        }
+    });
+    struct Finished {
+        std::atomic<bool>& flag;
+        ~Finished() { flag = true; }
+    } markFinished{finished};
     QCoreApplication core(argc, argv);
     QTextStream in(stdin);
     QTextStream out(stdout);
@@ -126,6 +151,8 @@ int main(int argc, char** argv)
         // A --rate outside the offered list cancelled the choice: nothing was written.
         if (ui.usageFailed())
             return 2;
+        if (base::stopRequested())
+            return 128 + base::stopSignal();
         return done ? 0 : 1;
     } catch (const std::exception& e) {
         ui.showMessage(QString::fromUtf8(e.what()));

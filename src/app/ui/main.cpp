@@ -2,10 +2,27 @@
 // no environment variables steer it; its settings are the INI file beside it.
 #include "app/ui/mainform.h"
 #include "app/ui/sprrateapplication.h"
+#include "base/stopsignals.h"
 #include "host/termlinkclient.h"
 
 int main(int argc, char** argv)
 {
+    // SIGINT and SIGTERM end the program through its normal shutdown, also once the
+    // database client has installed its own handlers. Taken before any thread starts.
+    TGeneralForm* strip = nullptr;
+    base::StopSignals stop([&strip](int) {
+        if (QCoreApplication* app = QCoreApplication::instance()) {
+            QMetaObject::invokeMethod(
+                app,
+                [&strip] {
+                    if (strip)
+                        strip->shutDown();
+                    else
+                        QCoreApplication::quit();
+                },
+                Qt::QueuedConnection);
+        }
+    });
     ui::SprRateApplication application(argc, argv);
 
     // A second start while the program runs ends at once.
@@ -23,6 +40,11 @@ int main(int argc, char** argv)
     host::TermLinkOptions options;
     options.timeout = std::chrono::seconds(form.application().settings().hostTimeLimit);
     host::registerTermLink(registry, options);
+    QObject::connect(&form, &TGeneralForm::closed, &application, &QCoreApplication::quit,
+                     Qt::QueuedConnection);
+    strip = &form;
     form.show();
-    return application.exec();
+    const int status = application.exec();
+    strip = nullptr;
+    return status;
 }

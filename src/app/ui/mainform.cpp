@@ -129,6 +129,14 @@ void TGeneralForm::closeEvent(QCloseEvent* event)
     }
     FormClose();
     event->accept();
+    Q_EMIT closed();
+}
+
+void TGeneralForm::shutDown()
+{
+    FormClose();
+    hide();
+    Q_EMIT closed();
 }
 
 void TGeneralForm::btnRunClick() { m_app->btnRunClick(); }

@@ -61,6 +61,15 @@ public:
     void Carrier1Click();
     void Setup1Click();
 
+    // The program's end asked for from outside (a signal): no question, the position is
+    // written, the strip closes and closed() follows.
+    void shutDown();
+
+Q_SIGNALS:
+    // The strip has closed for good: the program ends. (A tool window does not count for
+    // Qt's own end on the last window closed.)
+    void closed();
+
 protected:
     void closeEvent(QCloseEvent* event) override;
 

@@ -7,12 +7,12 @@
 #include <QStringDecoder>
 #include <QStringEncoder>
 
+using namespace Qt::Literals::StringLiterals;
+
 namespace base {
 namespace {
 
-// A stray carriage return (a file cut after one, or old Mac line ends) is a blank, so
-// that it neither spoils a number nor changes a value when a line break is added after it.
-bool isSpace(QChar c) { return c == u' ' || c == u'\t' || c == u'\r'; }
+bool isSpace(QChar c) { return c == u' ' || c == u'\t'; }
 
 QStringView trimmedView(QStringView s)
 {
@@ -48,9 +48,42 @@ std::optional<QString> decodeUtf8(QByteArrayView bytes)
     return text;
 }
 
+QStringView lineEndText(IniFile::LineEnd end)
+{
+    switch (end) {
+    case IniFile::LineEnd::CrLf:
+        return u"\r\n";
+    case IniFile::LineEnd::Cr:
+        return u"\r";
+    case IniFile::LineEnd::Lf:
+        break;
+    }
+    return u"\n";
+}
+
+// One pair of double quotes around the whole value is no part of it.
+QStringView unquoted(QStringView value)
+{
+    if (value.size() >= 2 && value.front() == u'"' && value.back() == u'"')
+        return value.mid(1, value.size() - 2);
+    return value;
+}
+
+// Whether a value written as it stands would read back otherwise: blanks around it are
+// trimmed, and a pair of quotes around it is dropped.
+bool needsQuotes(QStringView value)
+{
+    if (value.isEmpty())
+        return false;
+    return isSpace(value.front()) || isSpace(value.back()) || unquoted(value) != value;
+}
+
 } // namespace
 
-IniFile::IniFile(QString path) : m_path(std::move(path)) {}
+IniFile::IniFile(QString path, LineEnd newFileLineEnd)
+    : m_path(std::move(path)), m_newFileLineEnd(newFileLineEnd), m_lineEnd(newFileLineEnd)
+{
+}
 
 bool IniFile::load()
 {
@@ -76,12 +109,34 @@ void IniFile::parse(QByteArray bytes)
     std::optional<QString> utf8 = decodeUtf8(bytes);
     m_utf8 = utf8.has_value();
     QString text = m_utf8 ? *std::move(utf8) : QStringDecoder("windows-1251").decode(bytes);
-    m_newline = text.contains(u"\r\n") ? QStringLiteral("\r\n") : QStringLiteral("\n");
-    m_finalNewline = text.isEmpty() || text.endsWith(u'\n');
-    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    m_lines = text.split(u'\n');
-    if (m_finalNewline && !m_lines.isEmpty())
-        m_lines.removeLast();
+    // Lines end at CR LF, a lone CR or a lone LF, as the profile functions read them.
+    qsizetype counts[3] = {}; // by LineEnd
+    qsizetype start = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c != u'\r' && c != u'\n')
+            continue;
+        m_lines.append(text.mid(start, i - start));
+        if (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n') {
+            ++counts[int(LineEnd::CrLf)];
+            ++i;
+        } else {
+            ++counts[int(c == u'\r' ? LineEnd::Cr : LineEnd::Lf)];
+        }
+        start = i + 1;
+    }
+    m_finalNewline = start == text.size();
+    if (!m_finalNewline)
+        m_lines.append(text.mid(start));
+    // The kind most lines end with; a file without line ends takes a new file's.
+    m_lineEnd = m_newFileLineEnd;
+    qsizetype most = 0;
+    for (const LineEnd end : {LineEnd::CrLf, LineEnd::Lf, LineEnd::Cr}) {
+        if (counts[int(end)] > most) {
+            most = counts[int(end)];
+            m_lineEnd = end;
+        }
+    }
 }
 
 IniFile::Position IniFile::find(QStringView section, QStringView key) const
@@ -124,7 +179,7 @@ std::optional<QString> IniFile::rawValue(QStringView section, QStringView key) c
     if (pos.keyLine < 0)
         return std::nullopt;
     const QString& line = m_lines[pos.keyLine];
-    return trimmedView(QStringView(line).mid(line.indexOf(u'=') + 1))
+    return unquoted(trimmedView(QStringView(line).mid(line.indexOf(u'=') + 1)))
         .left(MaxValueLength)
         .toString();
 }
@@ -162,7 +217,10 @@ void IniFile::writeString(QStringView section, QStringView key, const QString& v
             break;
         }
     }
-    const QString line = key.toString() + u'=' + value.left(cut);
+    const QStringView typed = QStringView(value).left(cut);
+    const QString line = needsQuotes(typed)
+                             ? key.toString() + u"=\""_s + typed.toString() + u'"'
+                             : key.toString() + u'=' + typed.toString();
     const Position pos = find(section, key);
     if (pos.keyLine >= 0) {
         m_lines[pos.keyLine] = line;
@@ -188,9 +246,10 @@ void IniFile::writeBool(QStringView section, QStringView key, bool value)
 
 QByteArray IniFile::serialize() const
 {
-    QString text = m_lines.join(m_newline);
+    const QStringView newline = lineEndText(m_lineEnd);
+    QString text = m_lines.join(newline);
     if (m_finalNewline && !m_lines.isEmpty())
-        text += m_newline;
+        text += newline;
     // A file read as Windows-1251 stays so, unless it now holds a character that code
     // page cannot write, or its bytes would read back as UTF-8 (the one byte that told
     // the code page was in a value just overwritten): then the whole file is written as

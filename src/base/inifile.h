@@ -1,8 +1,9 @@
 // An INI file read and written the way the Windows profile functions treat such files:
-// section and key names compare without regard to case, values are taken as typed
-// (backslashes, quotes and braces kept), a present key with an empty value is the empty
-// text, values are cut at 2,047 characters, and writing a key keeps every other line of
-// the file where it was.
+// section and key names compare without regard to case, lines end at CR, LF or CR LF,
+// values are taken as typed (backslashes and braces kept, quotes too except one pair that
+// encloses the whole value), a present key with an empty value is the empty text, values
+// are cut at 2,047 characters, and writing a key keeps every other line of the file where
+// it was.
 #pragma once
 
 #include <QString>
@@ -17,7 +18,16 @@ public:
     // The longest value a read returns; longer values are cut.
     static constexpr qsizetype MaxValueLength = 2047;
 
-    explicit IniFile(QString path);
+    // The line ends of a written file. A file keeps the kind it has (the one most of its
+    // lines end with); a new file gets those of the platform's profile functions.
+    enum class LineEnd { Lf, CrLf, Cr };
+#ifdef Q_OS_WIN
+    static constexpr LineEnd NewFileLineEnd = LineEnd::CrLf;
+#else
+    static constexpr LineEnd NewFileLineEnd = LineEnd::Lf;
+#endif
+
+    explicit IniFile(QString path, LineEnd newFileLineEnd = NewFileLineEnd);
 
     // Reads the file. A missing file is an empty one; false when the file exists but
     // cannot be read.
@@ -37,7 +47,8 @@ public:
     bool hasKey(QStringView section, QStringView key) const;
 
     // Changes the text in memory; save() writes it. A value is one line: anything from
-    // its first line break on is dropped.
+    // its first line break on is dropped. A value that would not read back as it is (one
+    // with blanks around it, or enclosed in quotes) is written in a pair of quotes.
     void writeString(QStringView section, QStringView key, const QString& value);
     void writeInteger(QStringView section, QStringView key, int value);
     void writeBool(QStringView section, QStringView key, bool value);
@@ -58,7 +69,8 @@ private:
 
     QString m_path;
     QStringList m_lines;
-    QString m_newline = QStringLiteral("\n");
+    LineEnd m_newFileLineEnd;
+    LineEnd m_lineEnd;
     bool m_utf8 = true;
     bool m_bom = false;
     bool m_finalNewline = true;

@@ -151,6 +151,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, IniBoolTest,
                                          BoolCase{"FLAG=", false, false},
                                          BoolCase{"FLAG=yes", false, false},
                                          BoolCase{"FLAG=true", true, true},
+                                         BoolCase{"FLAG=0 ; off", true, true},
                                          BoolCase{"", true, true}));
 
 TEST_F(IniFixture, ValuesAreCutAt2047Characters)
@@ -353,4 +354,122 @@ TEST_F(IniFixture, WriteIntoReadOnlyFolderFailsAndKeepsTheOldFile)
     EXPECT_EQ(f.readAll(), before);
     EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden).size(), 1)
         << "no temporary file is left behind";
+}
+
+// ---------------------------------------------------------------------------------------
+// Files as Windows reads them: one pair of quotes around a whole value is dropped, and a
+// line ends at CR LF, LF or a lone CR.
+
+struct ReadCase {
+    const char* name;
+    QByteArray file;
+    const char16_t* key;      // of section MAIN
+    const char16_t* expected; // nullptr: the key is not there
+};
+
+const ReadCase readCases[] = {
+    {"QuotedPath", "[MAIN]\r\nDATABASE=\"C:\\Agency\\sprrate.gdb\"\r\n", u"DATABASE",
+     u"C:\\Agency\\sprrate.gdb"},
+    {"QuotedMaskWithBlanksAround", "[MAIN]\nFAREMASK =  \"0.00\" \t\n", u"FAREMASK", u"0.00"},
+    {"BlanksInsideQuotesKept", "[MAIN]\nTAXMASK=\" 0.0 \"\n", u"TAXMASK", u" 0.0 "},
+    {"QuotesInsidePatternKept", "[MAIN]\nTAXREGEXP=([TAX]{2}\"XT\"\\s\"[A-Z]\")\n", u"TAXREGEXP",
+     u"([TAX]{2}\"XT\"\\s\"[A-Z]\")"},
+    {"QuotedPatternWithQuotesInside", "[MAIN]\nTAXREGEXP=\"(\"XT\"\\d{2})\"\n", u"TAXREGEXP",
+     u"(\"XT\"\\d{2})"},
+    {"OnlyOnePairDropped", "[MAIN]\nFAREMASK=\"\"0.00\"\"\n", u"FAREMASK", u"\"0.00\""},
+    {"LeadingQuoteAloneStays", "[MAIN]\nFAREMASK=\"0.00\n", u"FAREMASK", u"\"0.00"},
+    {"TrailingQuoteAloneStays", "[MAIN]\nFAREMASK=0.00\"\n", u"FAREMASK", u"0.00\""},
+    {"LoneQuoteStays", "[MAIN]\nFAREMASK=\"\n", u"FAREMASK", u"\""},
+    {"EmptyQuotesAreEmpty", "[MAIN]\nFAREMASK=\"\"\n", u"FAREMASK", u""},
+    {"SingleQuotesStay", "[MAIN]\nFAREMASK='0.00'\n", u"FAREMASK", u"'0.00'"},
+    {"CrOnlyFile", "[MAIN]\rCURRENCYTO=USD\rFAREMASK=0.000\r", u"FAREMASK", u"0.000"},
+    {"CrOnlyFileFirstKey", "[MAIN]\rCURRENCYTO=USD\rFAREMASK=0.000\r", u"CURRENCYTO", u"USD"},
+    {"CrOnlyFileWithoutFinalEnd", "[MAIN]\rTAXMASK=0", u"TAXMASK", u"0"},
+    {"CrOnlySectionEnds", "[MAIN]\rTAXMASK=0\r[OTHER]\rFAREMASK=#\r", u"FAREMASK", nullptr},
+    {"MixedLineEnds", "[MAIN]\r\nA=1\rB=2\nC=3\r\n", u"B", u"2"},
+    {"MixedLineEndsLast", "[MAIN]\r\nA=1\rB=2\nC=3\r\n", u"C", u"3"},
+    {"CrBeforeCrLfIsABlankLine", "[MAIN]\nA=1\r\r\nB=2\n", u"A", u"1"},
+    {"CutRightAfterCr", "[MAIN]\nLEFT=561\r", u"LEFT", u"561"},
+};
+
+class IniReadTest : public IniFixture, public testing::WithParamInterface<ReadCase> {};
+
+TEST_P(IniReadTest, ReadsAsWindowsDoes)
+{
+    writeFile(GetParam().file);
+    IniFile ini(path());
+    ASSERT_TRUE(ini.load());
+    const QString absent = q(u"<absent>");
+    const QString expected = GetParam().expected ? q(GetParam().expected) : absent;
+    EXPECT_EQ(ini.readString(u"MAIN", GetParam().key, absent), expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, IniReadTest, testing::ValuesIn(readCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+struct WriteCase {
+    const char* name;
+    QByteArray before; // the file before; empty: no file
+    const char16_t* key; // written in section MAIN
+    const char16_t* value;
+    QByteArray after;
+};
+
+const WriteCase writeCases[] = {
+    {"CrOnlyFileGetsANewKeyInItsSection", "[MAIN]\rFAREMASK=0.000\r[WINDOW]\rLEFT=5\r",
+     u"TAXMASK", u"0", "[MAIN]\rFAREMASK=0.000\rTAXMASK=0\r[WINDOW]\rLEFT=5\r"},
+    {"CrOnlyFileKeyOverwrittenNotRepeated", "[MAIN]\rTAXMASK=0.00\rFAREMASK=0\r", u"TAXMASK",
+     u"0", "[MAIN]\rTAXMASK=0\rFAREMASK=0\r"},
+    {"MixedFileKeepsTheKindMostLinesHave", "[MAIN]\r\nA=1\r\nB=2\nC=3\r\n", u"D", u"4",
+     "[MAIN]\r\nA=1\r\nB=2\r\nC=3\r\nD=4\r\n"},
+    {"LfFileStaysLf", "[MAIN]\nA=1\n", u"A", u"2", "[MAIN]\nA=2\n"},
+    {"QuotedValueReadsBackWithItsQuotes", "[MAIN]\n", u"FAREMASK", u"\"0.00\"",
+     "[MAIN]\nFAREMASK=\"\"0.00\"\"\n"},
+    {"BlanksAroundAValueAreKept", "[MAIN]\n", u"TAXMASK", u" 0.00 ",
+     "[MAIN]\nTAXMASK=\" 0.00 \"\n"},
+    {"HalfQuotedValueAsTyped", "[MAIN]\n", u"FAREMASK", u"\"0.00", "[MAIN]\nFAREMASK=\"0.00\n"},
+    {"QuotesInsideAPatternAsTyped", "[MAIN]\n", u"TAXREGEXP", u"(\"XT\"\\d{2})",
+     "[MAIN]\nTAXREGEXP=(\"XT\"\\d{2})\n"},
+    {"PatternInQuotesReadsBackWhole", "[MAIN]\n", u"TAXREGEXP", u"\"XT\"\\d{2}\"",
+     "[MAIN]\nTAXREGEXP=\"\"XT\"\\d{2}\"\"\n"},
+    {"NewFileHasLf", "", u"TAXMASK", u"0", "[MAIN]\nTAXMASK=0\n"},
+};
+
+class IniWriteTest : public IniFixture, public testing::WithParamInterface<WriteCase> {};
+
+TEST_P(IniWriteTest, WritesWhatReadsBack)
+{
+    const WriteCase& c = GetParam();
+    if (!c.before.isEmpty())
+        writeFile(c.before);
+    IniFile ini(path());
+    ASSERT_TRUE(ini.load());
+    ini.writeString(u"MAIN", c.key, q(c.value));
+    ASSERT_TRUE(ini.save());
+    EXPECT_EQ(readFile(), c.after);
+    IniFile again(path());
+    ASSERT_TRUE(again.load());
+    EXPECT_EQ(again.readString(u"MAIN", c.key, QString()), q(c.value));
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, IniWriteTest, testing::ValuesIn(writeCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// A Windows build writes a new file with CR LF, as its profile functions do; a file that
+// exists keeps its own line ends on any build.
+TEST_F(IniFixture, NewFileTakesTheBuildsLineEndsAndAnOldFileKeepsItsOwn)
+{
+    IniFile fresh(path(), IniFile::LineEnd::CrLf);
+    ASSERT_TRUE(fresh.load());
+    fresh.writeString(u"MAIN", u"TAXMASK", q(u"0"));
+    fresh.writeString(u"WINDOW", u"LEFT", q(u"5"));
+    ASSERT_TRUE(fresh.save());
+    EXPECT_EQ(readFile(), QByteArray("[MAIN]\r\nTAXMASK=0\r\n\r\n[WINDOW]\r\nLEFT=5\r\n"));
+
+    writeFile("[MAIN]\nTAXMASK=0\n");
+    IniFile old(path(), IniFile::LineEnd::CrLf);
+    ASSERT_TRUE(old.load());
+    old.writeString(u"MAIN", u"FAREMASK", q(u"0.00"));
+    ASSERT_TRUE(old.save());
+    EXPECT_EQ(readFile(), QByteArray("[MAIN]\nTAXMASK=0\nFAREMASK=0.00\n"));
 }

@@ -2,10 +2,19 @@
 
 #include "base/numbers.h"
 
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QLockFile>
 #include <QSaveFile>
 #include <QStringDecoder>
 #include <QStringEncoder>
+
+#include <chrono>
+#include <random>
+#include <thread>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -85,30 +94,104 @@ IniFile::IniFile(QString path, LineEnd newFileLineEnd)
 {
 }
 
-bool IniFile::load()
+IniFile::~IniFile() = default;
+
+bool IniFile::load(QString* errorText)
 {
     m_lines.clear();
+    m_lineEnd = m_newFileLineEnd;
+    const auto fail = [&](const QString& problem) {
+        if (errorText)
+            *errorText = u"The settings file \"%1\" "_s.arg(QDir::toNativeSeparators(m_path)) +
+                         problem;
+        return false;
+    };
+    // The file is opened without asking first whether it exists: another program's save
+    // replaces it in one step, so an open sees the old file or the new one, where a
+    // question before it could be answered "no" in between.
     QFile file(m_path);
-    if (!file.exists())
-        return true;
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-    QByteArray bytes = file.readAll();
+    if (!file.open(QIODevice::ReadOnly)) {
+        const QFileInfo info(m_path);
+        if (info.isSymLink() && !info.exists())
+            return fail(u"is a link to \"%1\", which does not exist: restore that file or "
+                        u"remove the link."_s.arg(QDir::toNativeSeparators(info.symLinkTarget())));
+        if (info.isDir())
+            return fail(u"is a folder, not a file: remove or rename the folder."_s);
+        if (!info.exists())
+            return true;
+        return fail(u"cannot be read (%1): check its permissions."_s.arg(file.errorString()));
+    }
+    const qint64 size = file.size();
+    if (size > MaxFileSize)
+        return fail(u"is larger than 1 MB (%1 bytes): remove what does not belong in it."_s.arg(
+            size));
+    QByteArray bytes = file.read(MaxFileSize + 1);
     if (file.error() != QFileDevice::NoError)
-        return false;
+        return fail(u"cannot be read (%1): check its permissions."_s.arg(file.errorString()));
+    if (bytes.size() > MaxFileSize)
+        return fail(u"is larger than 1 MB: remove what does not belong in it."_s);
     parse(std::move(bytes));
     return true;
+}
+
+namespace {
+
+// Tries for the lock every few milliseconds until LockWaitMs have passed. (QLockFile's
+// own wait backs off to seconds between tries, so under saves that follow each other it
+// can wait out its time while the lock is free most of it.)
+bool takeLock(QLockFile& lock)
+{
+    const QDeadlineTimer deadline(IniFile::LockWaitMs);
+    std::minstd_rand random(unsigned(QCoreApplication::applicationPid()));
+    while (!lock.tryLock(0)) {
+        if (lock.error() != QLockFile::LockFailedError || deadline.hasExpired())
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1 + random() % 4));
+    }
+    return true;
+}
+
+} // namespace
+
+bool IniFile::loadForUpdate(QString* errorText)
+{
+    m_lock.reset();
+    const QString lockPath = m_path + u".lock"_s;
+    auto lock = std::make_unique<QLockFile>(lockPath);
+    // A save holds the lock for milliseconds; a lock older than this was left by a
+    // program that ended without releasing it (on this machine that is seen at once, by
+    // its process being gone). Longer than the wait, so that a lock another program
+    // really holds is never broken.
+    lock->setStaleLockTime(2 * LockWaitMs);
+    if (!takeLock(*lock)) {
+        if (errorText) {
+            const QString file = QDir::toNativeSeparators(m_path);
+            const QString lockFile = QDir::toNativeSeparators(lockPath);
+            *errorText =
+                lock->error() == QLockFile::LockFailedError
+                    ? u"The settings file \"%1\" is being saved by another program, which has "
+                      u"held its lock file \"%2\" for over %3 seconds. Try again; if no other "
+                      u"program is running, delete the lock file."_s.arg(
+                          file, lockFile, QString::number(LockWaitMs / 1000))
+                    : u"The settings file \"%1\" cannot be saved: its lock file \"%2\" cannot "
+                      u"be created. Check that the folder may be written."_s.arg(file, lockFile);
+        }
+        return false;
+    }
+    m_lock = std::move(lock);
+    return load(errorText);
 }
 
 void IniFile::parse(QByteArray bytes)
 {
     m_lines.clear();
+    QString text;
     m_bom = bytes.startsWith("\xEF\xBB\xBF");
     if (m_bom)
         bytes.remove(0, 3);
     std::optional<QString> utf8 = decodeUtf8(bytes);
-    m_utf8 = utf8.has_value();
-    QString text = m_utf8 ? *std::move(utf8) : QStringDecoder("windows-1251").decode(bytes);
+    m_encoding = utf8 ? Encoding::Utf8 : Encoding::Windows1251;
+    text = utf8 ? *std::move(utf8) : QStringDecoder("windows-1251").decode(bytes);
     // Lines end at CR LF, a lone CR or a lone LF, as the profile functions read them.
     qsizetype counts[3] = {}; // by LineEnd
     qsizetype start = 0;
@@ -255,7 +338,7 @@ QByteArray IniFile::serialize() const
     // the code page was in a value just overwritten): then the whole file is written as
     // UTF-8, so that every other value reads back as it was. (Plain ASCII is the same
     // bytes either way.)
-    if (!m_utf8) {
+    if (m_encoding == Encoding::Windows1251) {
         QStringEncoder cp1251("windows-1251");
         QByteArray bytes = cp1251.encode(text);
         if (!cp1251.hasError() && !decodeUtf8(bytes))

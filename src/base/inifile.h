@@ -9,7 +9,10 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
 #include <optional>
+
+class QLockFile;
 
 namespace base {
 
@@ -27,11 +30,27 @@ public:
     static constexpr LineEnd NewFileLineEnd = LineEnd::Lf;
 #endif
 
-    explicit IniFile(QString path, LineEnd newFileLineEnd = NewFileLineEnd);
+    // A larger file is refused: no settings file comes near it, and reading one of
+    // blank lines would cost seconds and gigabytes.
+    static constexpr qint64 MaxFileSize = 1024 * 1024;
 
-    // Reads the file. A missing file is an empty one; false when the file exists but
-    // cannot be read.
-    bool load();
+    explicit IniFile(QString path, LineEnd newFileLineEnd = NewFileLineEnd);
+    ~IniFile();
+    IniFile(const IniFile&) = delete;
+    IniFile& operator=(const IniFile&) = delete;
+
+    // Reads the file: always the whole of one version of it, whatever another program
+    // saves meanwhile. A missing file is an empty one. False, with errorText saying what
+    // is wrong and what to do, for a folder, a link to nothing, a file over MaxFileSize
+    // and a file that cannot be read.
+    bool load(QString* errorText = nullptr);
+    // load() for a read-modify-write: first takes the lock file beside the file (its path
+    // with ".lock" appended), waiting at most LockWaitMs for another program's save; the
+    // lock is held until this object goes, so that no other save comes between this
+    // reading and save(). False, with errorText, when the lock cannot be had or load()
+    // fails.
+    bool loadForUpdate(QString* errorText = nullptr);
+    static constexpr int LockWaitMs = 5000;
     // Takes the file's bytes as load() reads them.
     void parse(QByteArray bytes);
     // The bytes save() writes.
@@ -67,11 +86,14 @@ private:
     Position find(QStringView section, QStringView key) const;
     std::optional<QString> rawValue(QStringView section, QStringView key) const;
 
+    enum class Encoding { Utf8, Windows1251 };
+
     QString m_path;
+    std::unique_ptr<QLockFile> m_lock;
     QStringList m_lines;
     LineEnd m_newFileLineEnd;
     LineEnd m_lineEnd;
-    bool m_utf8 = true;
+    Encoding m_encoding = Encoding::Utf8;
     bool m_bom = false;
     bool m_finalNewline = true;
 };

@@ -31,11 +31,11 @@ QString defaultDatabasePath(const QString& programDir)
     return dir + u"/data/sprrate.gdb"_s;
 }
 
-Settings readSettings(const QString& iniPath, const QString& defaultDatabase)
+Settings readSettings(const QString& iniPath, const QString& defaultDatabase, QString* problem)
 {
     Settings s;
     IniFile ini(iniPath);
-    if (!ini.load())
+    if (!ini.load(problem))
         return s;
     const auto text = [&](QStringView k, QStringView d) {
         return ini.readString(section::Main, k, d.toString());
@@ -61,10 +61,10 @@ Settings readSettings(const QString& iniPath, const QString& defaultDatabase)
     return s;
 }
 
-bool writeSetupSettings(const QString& iniPath, const Settings& s)
+bool writeSetupSettings(const QString& iniPath, const Settings& s, QString* errorText)
 {
     IniFile ini(iniPath);
-    if (!ini.load())
+    if (!ini.loadForUpdate(errorText))
         return false;
     ini.writeString(section::Main, key::FareRegExp, s.fareRegExp);
     ini.writeString(section::Main, key::EquivRegExp, s.equivRegExp);
@@ -76,7 +76,7 @@ bool writeSetupSettings(const QString& iniPath, const Settings& s)
     ini.writeBool(section::Main, key::GetTaxOrgCurrency, s.getTaxOrgCurrency);
     ini.writeString(section::Main, key::FareMask, s.fareMask);
     ini.writeString(section::Main, key::TaxMask, s.taxMask);
-    return ini.save();
+    return ini.save(errorText);
 }
 
 QPoint readWindowPosition(const QString& iniPath, QStringView section, QPoint designed)
@@ -88,14 +88,15 @@ QPoint readWindowPosition(const QString& iniPath, QStringView section, QPoint de
                   ini.readInteger(section, key::Top, designed.y()));
 }
 
-bool writeWindowPosition(const QString& iniPath, QStringView section, QPoint position)
+bool writeWindowPosition(const QString& iniPath, QStringView section, QPoint position,
+                         QString* errorText)
 {
     IniFile ini(iniPath);
-    if (!ini.load())
+    if (!ini.loadForUpdate(errorText))
         return false;
     ini.writeInteger(section, key::Left, position.x());
     ini.writeInteger(section, key::Top, position.y());
-    return ini.save();
+    return ini.save(errorText);
 }
 
 RateFilter readRateFilter(const QString& iniPath)
@@ -110,17 +111,18 @@ RateFilter readRateFilter(const QString& iniPath)
     return f;
 }
 
-bool writeRateWindow(const QString& iniPath, QPoint position, const RateFilter& filter)
+bool writeRateWindow(const QString& iniPath, QPoint position, const RateFilter& filter,
+                     QString* errorText)
 {
     IniFile ini(iniPath);
-    if (!ini.load())
+    if (!ini.loadForUpdate(errorText))
         return false;
     ini.writeInteger(section::RateWindow, key::Left, position.x());
     ini.writeInteger(section::RateWindow, key::Top, position.y());
     ini.writeString(section::Main, key::From, filter.from);
     ini.writeString(section::Main, key::To, filter.to);
     ini.writeString(section::Main, key::Carrier, filter.carrier);
-    return ini.save();
+    return ini.save(errorText);
 }
 
 } // namespace base

@@ -3,6 +3,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QLockFile>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -472,4 +473,113 @@ TEST_F(IniFixture, NewFileTakesTheBuildsLineEndsAndAnOldFileKeepsItsOwn)
     old.writeString(u"MAIN", u"FAREMASK", q(u"0.00"));
     ASSERT_TRUE(old.save());
     EXPECT_EQ(readFile(), QByteArray("[MAIN]\nTAXMASK=0\nFAREMASK=0.00\n"));
+}
+
+// ---------------------------------------------------------------------------------------
+// Settings files that cannot be read: the reading says what is wrong and leaves the
+// initial values; a file at the size limit is still read.
+
+struct BadFileCase {
+    const char* name;
+    std::function<void(const QString& ini)> make;
+    const char16_t* message; // %1: the file; nullptr: the file is read
+};
+
+void makeFolder(const QString& ini) { ASSERT_TRUE(QDir().mkpath(ini)); }
+
+void makeDanglingLink(const QString& ini)
+{
+    ASSERT_TRUE(QFile::link(ini + QStringLiteral(".gone"), ini));
+}
+
+void makeFileOfSize(const QString& ini, qint64 size)
+{
+    QByteArray bytes = "[MAIN]\nFAREMASK=0.000\n";
+    bytes.append(QByteArray(size - bytes.size(), '\n'));
+    QFile f(ini);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    ASSERT_EQ(f.write(bytes), size);
+}
+
+const BadFileCase badFileCases[] = {
+    {"Folder", makeFolder, u"The settings file \"%1\" is a folder, not a file: remove or rename the folder."},
+    {"DanglingLink", makeDanglingLink,
+     u"The settings file \"%1\" is a link to \"%1.gone\", which does not exist: restore that "
+     u"file or remove the link."},
+    {"OverOneMegabyte", [](const QString& ini) { makeFileOfSize(ini, IniFile::MaxFileSize + 1); },
+     u"The settings file \"%1\" is larger than 1 MB (1048577 bytes): remove what does not "
+     u"belong in it."},
+    {"AtOneMegabyte", [](const QString& ini) { makeFileOfSize(ini, IniFile::MaxFileSize); },
+     nullptr},
+};
+
+class BadSettingsFileTest : public IniFixture, public testing::WithParamInterface<BadFileCase> {};
+
+TEST_P(BadSettingsFileTest, ReadingSaysWhatIsWrongAndNoSaveGoesThrough)
+{
+    const BadFileCase& c = GetParam();
+    c.make(path());
+    QString problem;
+    const Settings s = readSettings(path(), q(u"/db/sprrate.gdb"), &problem);
+    QString error;
+    const bool saved = writeWindowPosition(path(), section::Window, QPoint(1, 2), &error);
+    if (!c.message) {
+        EXPECT_EQ(problem, QString());
+        EXPECT_EQ(s.fareMask, q(u"0.000"));
+        EXPECT_TRUE(saved) << error.toStdString();
+        return;
+    }
+    const QString expected = q(c.message).arg(path());
+    EXPECT_EQ(problem, expected);
+    EXPECT_EQ(s.fareMask, QString()) << "the initial values stay";
+    EXPECT_EQ(s.database, QString());
+    EXPECT_FALSE(saved);
+    EXPECT_EQ(error, expected);
+    EXPECT_FALSE(QFile::exists(path() + q(u".gone"))) << "a save must not create the link's target";
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, BadSettingsFileTest, testing::ValuesIn(badFileCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// A save waits for the lock another program holds, and when the wait is over says so
+// and leaves the file as it was.
+TEST_F(IniFixture, SaveRefusedWhileAnotherProgramHoldsTheLock)
+{
+    const QByteArray before = "[MAIN]\nDATABASE=/var/db/a.gdb\n";
+    writeFile(before);
+    QLockFile other(path() + q(u".lock"));
+    ASSERT_TRUE(other.tryLock(0));
+    QString error;
+    EXPECT_FALSE(writeWindowPosition(path(), section::Window, QPoint(1, 2), &error));
+    EXPECT_EQ(error, q(u"The settings file \"%1\" is being saved by another program, which has "
+                       u"held its lock file \"%1.lock\" for over 5 seconds. Try again; if no "
+                       u"other program is running, delete the lock file.")
+                         .arg(path()));
+    EXPECT_EQ(readFile(), before);
+    other.unlock();
+    EXPECT_TRUE(writeWindowPosition(path(), section::Window, QPoint(1, 2), &error))
+        << error.toStdString();
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{q(u"sprrate.INI")})
+        << "the lock file goes with the save";
+}
+
+// A lock left by a program that ended without releasing it does not block saves.
+TEST_F(IniFixture, LockOfAProgramThatDiedIsTakenOver)
+{
+    writeFile("[MAIN]\nDATABASE=/var/db/a.gdb\n");
+    const QString lockPath = path() + q(u".lock");
+    const pid_t pid = fork();
+    if (pid == 0) {
+        QLockFile lock(lockPath);
+        _exit(lock.tryLock(0) ? 0 : 1); // no destructor runs: the lock file stays
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    ASSERT_TRUE(QFile::exists(lockPath));
+    QString error;
+    EXPECT_TRUE(writeWindowPosition(path(), section::Window, QPoint(7, 8), &error))
+        << error.toStdString();
+    EXPECT_EQ(readWindowPosition(path(), section::Window, QPoint()), QPoint(7, 8));
+    EXPECT_EQ(readSettings(path(), QString()).database, q(u"/var/db/a.gdb"));
 }

@@ -186,12 +186,22 @@ void IniFile::parse(QByteArray bytes)
 {
     m_lines.clear();
     QString text;
-    m_bom = bytes.startsWith("\xEF\xBB\xBF");
-    if (m_bom)
-        bytes.remove(0, 3);
-    std::optional<QString> utf8 = decodeUtf8(bytes);
-    m_encoding = utf8 ? Encoding::Utf8 : Encoding::Windows1251;
-    text = utf8 ? *std::move(utf8) : QStringDecoder("windows-1251").decode(bytes);
+    // UTF-16 (as some Windows editors save) is told by its byte-order mark.
+    if (bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF")) {
+        m_encoding = bytes.startsWith("\xFF\xFE") ? Encoding::Utf16Le : Encoding::Utf16Be;
+        m_bom = true;
+        text = QStringDecoder(m_encoding == Encoding::Utf16Le ? QStringConverter::Utf16LE
+                                                              : QStringConverter::Utf16BE,
+                              QStringConverter::Flag::Stateless)
+                   .decode(QByteArrayView(bytes).sliced(2));
+    } else {
+        m_bom = bytes.startsWith("\xEF\xBB\xBF");
+        if (m_bom)
+            bytes.remove(0, 3);
+        std::optional<QString> utf8 = decodeUtf8(bytes);
+        m_encoding = utf8 ? Encoding::Utf8 : Encoding::Windows1251;
+        text = utf8 ? *std::move(utf8) : QStringDecoder("windows-1251").decode(bytes);
+    }
     // Lines end at CR LF, a lone CR or a lone LF, as the profile functions read them.
     qsizetype counts[3] = {}; // by LineEnd
     qsizetype start = 0;
@@ -343,6 +353,12 @@ QByteArray IniFile::serialize() const
         QByteArray bytes = cp1251.encode(text);
         if (!cp1251.hasError() && !decodeUtf8(bytes))
             return bytes;
+    }
+    if (m_encoding == Encoding::Utf16Le || m_encoding == Encoding::Utf16Be) {
+        QStringEncoder utf16(m_encoding == Encoding::Utf16Le ? QStringConverter::Utf16LE
+                                                             : QStringConverter::Utf16BE,
+                             QStringConverter::Flag::WriteBom);
+        return utf16.encode(text);
     }
     QByteArray bytes = m_bom ? QByteArray("\xEF\xBB\xBF") : QByteArray();
     return bytes + text.toUtf8();

@@ -86,7 +86,7 @@ private:
     Position find(QStringView section, QStringView key) const;
     std::optional<QString> rawValue(QStringView section, QStringView key) const;
 
-    enum class Encoding { Utf8, Windows1251 };
+    enum class Encoding { Utf8, Windows1251, Utf16Le, Utf16Be };
 
     QString m_path;
     std::unique_ptr<QLockFile> m_lock;
@@ -94,7 +94,7 @@ private:
     LineEnd m_newFileLineEnd;
     LineEnd m_lineEnd;
     Encoding m_encoding = Encoding::Utf8;
-    bool m_bom = false;
+    bool m_bom = false; // UTF-16 files always have one
     bool m_finalNewline = true;
 };
 

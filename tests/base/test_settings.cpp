@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFile>
 #include <QLockFile>
+#include <QStringEncoder>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -539,6 +540,39 @@ TEST_P(BadSettingsFileTest, ReadingSaysWhatIsWrongAndNoSaveGoesThrough)
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, BadSettingsFileTest, testing::ValuesIn(badFileCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// UTF-16 with a byte-order mark, as some Windows editors save: read, and written back
+// in the same encoding and byte order.
+struct Utf16Case {
+    const char* name;
+    QStringConverter::Encoding encoding;
+};
+
+class Utf16Test : public IniFixture, public testing::WithParamInterface<Utf16Case> {};
+
+TEST_P(Utf16Test, ReadAndKeptOnWrite)
+{
+    const auto encode = [&](const QString& text) {
+        QStringEncoder encoder(GetParam().encoding, QStringConverter::Flag::WriteBom);
+        return QByteArray(encoder.encode(text));
+    };
+    const QString text = q(u"[MAIN]\r\nCURRENCYTO=EUR\r\nNOTE=\u041a\u0443\u0440\u0441\r\n");
+    writeFile(encode(text));
+    const Settings s = readSettings(path(), QString());
+    EXPECT_EQ(s.currencyTo, q(u"EUR"));
+    EXPECT_EQ(s.fareMask, q(u"0.00"));
+    IniFile ini(path());
+    ASSERT_TRUE(ini.load());
+    EXPECT_EQ(ini.readString(u"MAIN", u"NOTE", QString()), q(u"\u041a\u0443\u0440\u0441"));
+    ini.writeString(u"MAIN", u"TAXMASK", q(u"0"));
+    ASSERT_TRUE(ini.save());
+    EXPECT_EQ(readFile(), encode(text + q(u"TAXMASK=0\r\n")));
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, Utf16Test,
+                         testing::Values(Utf16Case{"LittleEndian", QStringConverter::Utf16LE},
+                                         Utf16Case{"BigEndian", QStringConverter::Utf16BE}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 // A save waits for the lock another program holds, and when the wait is over says so

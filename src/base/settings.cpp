@@ -48,7 +48,8 @@ Settings readSettings(const QString& iniPath, const QString& defaultDatabase, QS
         ini.readInteger(section::Window, key::Top, defaults::MainWindowPosition.y()));
     s.segmentFv = text(key::SegmentFv, defaults::SegmentFv);
     s.elementFv = text(key::ElementFv, defaults::ElementFv);
-    s.currencyTo = text(key::CurrencyTo, defaults::CurrencyTo).left(3);
+    // Codes are upper case, as the list windows make them.
+    s.currencyTo = text(key::CurrencyTo, defaults::CurrencyTo).toUpper().left(3);
     s.getTaxBsr = ini.readBool(section::Main, key::GetTaxBsr, defaults::GetTaxBsr);
     s.getTaxOrgCurrency =
         ini.readBool(section::Main, key::GetTaxOrgCurrency, defaults::GetTaxOrgCurrency);

@@ -575,6 +575,16 @@ INSTANTIATE_TEST_SUITE_P(Cases, Utf16Test,
                                          Utf16Case{"BigEndian", QStringConverter::Utf16BE}),
                          [](const auto& info) { return std::string(info.param.name); });
 
+TEST_F(IniFixture, CurrencyCodeIsUpperCased)
+{
+    const std::pair<const char*, const char16_t*> cases[] = {
+        {"rub", u"RUB"}, {"Eur", u"EUR"}, {"usdx", u"USD"}, {"\xd1\x80\xd1\x83\xd0\xb1", u"\u0420\u0423\u0411"}};
+    for (const auto& [typed, held] : cases) {
+        writeFile(QByteArray("[MAIN]\nCURRENCYTO=") + typed + "\n");
+        EXPECT_EQ(readSettings(path(), QString()).currencyTo, q(held)) << typed;
+    }
+}
+
 // A save waits for the lock another program holds, and when the wait is over says so
 // and leaves the file as it was.
 TEST_F(IniFixture, SaveRefusedWhileAnotherProgramHoldsTheLock)

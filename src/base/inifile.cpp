@@ -142,11 +142,12 @@ namespace {
 bool takeLock(QLockFile& lock)
 {
     const QDeadlineTimer deadline(IniFile::LockWaitMs);
-    std::minstd_rand random(unsigned(QCoreApplication::applicationPid()));
+    std::minstd_rand jitter{static_cast<std::minstd_rand::result_type>(
+        QCoreApplication::applicationPid())};
     while (!lock.tryLock(0)) {
         if (lock.error() != QLockFile::LockFailedError || deadline.hasExpired())
             return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(1 + random() % 4));
+        std::this_thread::sleep_for(std::chrono::milliseconds(1 + jitter() % 4));
     }
     return true;
 }

@@ -5,6 +5,8 @@
 
 #include <QFileInfo>
 
+using namespace Qt::Literals::StringLiterals;
+
 namespace app {
 
 Application::Application(const QString& programPath, base::UserInteraction& ui,
@@ -22,7 +24,11 @@ Application::Application(const QString& programPath, base::UserInteraction& ui,
 void Application::readSettings()
 {
     const QString programDir = QFileInfo(m_programPath).absolutePath();
-    m_settings = base::readSettings(m_settingsPath, base::defaultDatabasePath(programDir));
+    QString problem;
+    m_settings = base::readSettings(m_settingsPath, base::defaultDatabasePath(programDir), &problem);
+    // Said once, here: the saves that follow fail for the same reason.
+    if (!problem.isEmpty())
+        m_ui.showMessage(problem + u" Until then the program runs without its saved settings."_s);
     m_db.setLocation(m_settings.database, m_settings.userName, m_settings.password);
 }
 
@@ -38,8 +44,10 @@ void Application::saveSetup(const base::Settings& edited)
     m_settings.getTaxOrgCurrency = edited.getTaxOrgCurrency;
     m_settings.fareMask = edited.fareMask;
     m_settings.taxMask = edited.taxMask;
-    // A failed write is ignored: the values already hold for this session.
-    base::writeSetupSettings(m_settingsPath, m_settings);
+    // The values hold for this session even when they cannot be written.
+    QString error;
+    if (!base::writeSetupSettings(m_settingsPath, m_settings, &error))
+        m_ui.showMessage(u"The settings apply until the program ends but were not saved. "_s + error);
 }
 
 pricing::PricingServices Application::services()

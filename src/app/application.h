@@ -24,14 +24,16 @@ public:
                 const host::AutomationRegistry& registry);
 
     // FormCreate's reading: the settings, then the database location and credentials
-    // (nothing is opened). Errors end the reading silently.
+    // (nothing is opened). A settings file that cannot be read ends the reading with one
+    // message saying what is wrong with it.
     void readSettings();
 
     const QString& settingsPath() const { return m_settingsPath; }
     base::Settings& settings() { return m_settings; }
     const base::Settings& settings() const { return m_settings; }
 
-    // The setup dialog's Save: takes the values and writes the dialog's keys.
+    // The setup dialog's Save: takes the values and writes the dialog's keys; a write that
+    // fails is said in a message.
     void saveSetup(const base::Settings& edited);
 
     // The Run button. A database that cannot be opened is raised to the caller.

@@ -31,11 +31,11 @@ QString defaultDatabasePath(const QString& programDir)
     return dir + u"/data/sprrate.gdb"_s;
 }
 
-Settings readSettings(const QString& iniPath, const QString& defaultDatabase)
+Settings readSettings(const QString& iniPath, const QString& defaultDatabase, QString* problem)
 {
     Settings s;
     IniFile ini(iniPath);
-    if (!ini.load())
+    if (!ini.load(problem))
         return s;
     const auto text = [&](QStringView k, QStringView d) {
         return ini.readString(section::Main, k, d.toString());
@@ -48,7 +48,8 @@ Settings readSettings(const QString& iniPath, const QString& defaultDatabase)
         ini.readInteger(section::Window, key::Top, defaults::MainWindowPosition.y()));
     s.segmentFv = text(key::SegmentFv, defaults::SegmentFv);
     s.elementFv = text(key::ElementFv, defaults::ElementFv);
-    s.currencyTo = text(key::CurrencyTo, defaults::CurrencyTo).left(3);
+    // Codes are upper case, as the list windows make them.
+    s.currencyTo = text(key::CurrencyTo, defaults::CurrencyTo).toUpper().left(3);
     s.getTaxBsr = ini.readBool(section::Main, key::GetTaxBsr, defaults::GetTaxBsr);
     s.getTaxOrgCurrency =
         ini.readBool(section::Main, key::GetTaxOrgCurrency, defaults::GetTaxOrgCurrency);
@@ -64,10 +65,10 @@ Settings readSettings(const QString& iniPath, const QString& defaultDatabase)
     return s;
 }
 
-bool writeSetupSettings(const QString& iniPath, const Settings& s)
+bool writeSetupSettings(const QString& iniPath, const Settings& s, QString* errorText)
 {
     IniFile ini(iniPath);
-    if (!ini.load())
+    if (!ini.loadForUpdate(errorText))
         return false;
     ini.writeString(section::Main, key::FareRegExp, s.fareRegExp);
     ini.writeString(section::Main, key::EquivRegExp, s.equivRegExp);
@@ -79,7 +80,7 @@ bool writeSetupSettings(const QString& iniPath, const Settings& s)
     ini.writeBool(section::Main, key::GetTaxOrgCurrency, s.getTaxOrgCurrency);
     ini.writeString(section::Main, key::FareMask, s.fareMask);
     ini.writeString(section::Main, key::TaxMask, s.taxMask);
-    return ini.save();
+    return ini.save(errorText);
 }
 
 QPoint readWindowPosition(const QString& iniPath, QStringView section, QPoint designed)
@@ -91,14 +92,15 @@ QPoint readWindowPosition(const QString& iniPath, QStringView section, QPoint de
                   ini.readInteger(section, key::Top, designed.y()));
 }
 
-bool writeWindowPosition(const QString& iniPath, QStringView section, QPoint position)
+bool writeWindowPosition(const QString& iniPath, QStringView section, QPoint position,
+                         QString* errorText)
 {
     IniFile ini(iniPath);
-    if (!ini.load())
+    if (!ini.loadForUpdate(errorText))
         return false;
     ini.writeInteger(section, key::Left, position.x());
     ini.writeInteger(section, key::Top, position.y());
-    return ini.save();
+    return ini.save(errorText);
 }
 
 RateFilter readRateFilter(const QString& iniPath)
@@ -113,17 +115,18 @@ RateFilter readRateFilter(const QString& iniPath)
     return f;
 }
 
-bool writeRateWindow(const QString& iniPath, QPoint position, const RateFilter& filter)
+bool writeRateWindow(const QString& iniPath, QPoint position, const RateFilter& filter,
+                     QString* errorText)
 {
     IniFile ini(iniPath);
-    if (!ini.load())
+    if (!ini.loadForUpdate(errorText))
         return false;
     ini.writeInteger(section::RateWindow, key::Left, position.x());
     ini.writeInteger(section::RateWindow, key::Top, position.y());
     ini.writeString(section::Main, key::From, filter.from);
     ini.writeString(section::Main, key::To, filter.to);
     ini.writeString(section::Main, key::Carrier, filter.carrier);
-    return ini.save();
+    return ini.save(errorText);
 }
 
 } // namespace base

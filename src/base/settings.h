@@ -98,15 +98,22 @@ QString settingsFilePath(const QString& programPath);
 QString defaultDatabasePath(const QString& programDir);
 
 // Reads every key, in the start-up order, with its default; defaultDatabase is the
-// default of DATABASE. A file that cannot be read leaves the initial values.
-Settings readSettings(const QString& iniPath, const QString& defaultDatabase);
+// default of DATABASE. A file that cannot be read leaves the initial values and, when
+// problem is given, sets it to what is wrong with the file.
+Settings readSettings(const QString& iniPath, const QString& defaultDatabase,
+                      QString* problem = nullptr);
 
-// Writes the keys the setup dialog owns, in their order, keeping the rest of the file.
-bool writeSetupSettings(const QString& iniPath, const Settings& s);
+// The writes below read the file, change their keys and save it under the file's lock,
+// keeping the rest of the file; on failure they return false and, when given, set
+// errorText.
+
+// Writes the keys the setup dialog owns, in their order.
+bool writeSetupSettings(const QString& iniPath, const Settings& s, QString* errorText = nullptr);
 
 // A window's remembered position in its own section ("LEFT", "TOP").
 QPoint readWindowPosition(const QString& iniPath, QStringView section, QPoint designed);
-bool writeWindowPosition(const QString& iniPath, QStringView section, QPoint position);
+bool writeWindowPosition(const QString& iniPath, QStringView section, QPoint position,
+                         QString* errorText = nullptr);
 
 // The rate list's remembered filter ("FROM", "TO", "CARRIER" of "MAIN").
 struct RateFilter {
@@ -116,6 +123,7 @@ struct RateFilter {
 };
 RateFilter readRateFilter(const QString& iniPath);
 // Writes the position of the rate list and then its filter, in that order.
-bool writeRateWindow(const QString& iniPath, QPoint position, const RateFilter& filter);
+bool writeRateWindow(const QString& iniPath, QPoint position, const RateFilter& filter,
+                     QString* errorText = nullptr);
 
 } // namespace base

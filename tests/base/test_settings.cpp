@@ -3,6 +3,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QLockFile>
+#include <QStringEncoder>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -176,6 +178,7 @@ INSTANTIATE_TEST_SUITE_P(Cases, IniBoolTest,
                                          BoolCase{"FLAG=", false, false},
                                          BoolCase{"FLAG=yes", false, false},
                                          BoolCase{"FLAG=true", true, true},
+                                         BoolCase{"FLAG=0 ; off", true, true},
                                          BoolCase{"", true, true}));
 
 TEST_F(IniFixture, ValuesAreCutAt2047Characters)
@@ -378,4 +381,274 @@ TEST_F(IniFixture, WriteIntoReadOnlyFolderFailsAndKeepsTheOldFile)
     EXPECT_EQ(f.readAll(), before);
     EXPECT_EQ(QDir(folder).entryList(QDir::Files | QDir::Hidden).size(), 1)
         << "no temporary file is left behind";
+}
+
+// ---------------------------------------------------------------------------------------
+// Files as Windows reads them: one pair of quotes around a whole value is dropped, and a
+// line ends at CR LF, LF or a lone CR.
+
+struct ReadCase {
+    const char* name;
+    QByteArray file;
+    const char16_t* key;      // of section MAIN
+    const char16_t* expected; // nullptr: the key is not there
+};
+
+const ReadCase readCases[] = {
+    {"QuotedPath", "[MAIN]\r\nDATABASE=\"C:\\Agency\\sprrate.gdb\"\r\n", u"DATABASE",
+     u"C:\\Agency\\sprrate.gdb"},
+    {"QuotedMaskWithBlanksAround", "[MAIN]\nFAREMASK =  \"0.00\" \t\n", u"FAREMASK", u"0.00"},
+    {"BlanksInsideQuotesKept", "[MAIN]\nTAXMASK=\" 0.0 \"\n", u"TAXMASK", u" 0.0 "},
+    {"QuotesInsidePatternKept", "[MAIN]\nTAXREGEXP=([TAX]{2}\"XT\"\\s\"[A-Z]\")\n", u"TAXREGEXP",
+     u"([TAX]{2}\"XT\"\\s\"[A-Z]\")"},
+    {"QuotedPatternWithQuotesInside", "[MAIN]\nTAXREGEXP=\"(\"XT\"\\d{2})\"\n", u"TAXREGEXP",
+     u"(\"XT\"\\d{2})"},
+    {"OnlyOnePairDropped", "[MAIN]\nFAREMASK=\"\"0.00\"\"\n", u"FAREMASK", u"\"0.00\""},
+    {"LeadingQuoteAloneStays", "[MAIN]\nFAREMASK=\"0.00\n", u"FAREMASK", u"\"0.00"},
+    {"TrailingQuoteAloneStays", "[MAIN]\nFAREMASK=0.00\"\n", u"FAREMASK", u"0.00\""},
+    {"LoneQuoteStays", "[MAIN]\nFAREMASK=\"\n", u"FAREMASK", u"\""},
+    {"EmptyQuotesAreEmpty", "[MAIN]\nFAREMASK=\"\"\n", u"FAREMASK", u""},
+    {"SingleQuotesStay", "[MAIN]\nFAREMASK='0.00'\n", u"FAREMASK", u"'0.00'"},
+    {"CrOnlyFile", "[MAIN]\rCURRENCYTO=USD\rFAREMASK=0.000\r", u"FAREMASK", u"0.000"},
+    {"CrOnlyFileFirstKey", "[MAIN]\rCURRENCYTO=USD\rFAREMASK=0.000\r", u"CURRENCYTO", u"USD"},
+    {"CrOnlyFileWithoutFinalEnd", "[MAIN]\rTAXMASK=0", u"TAXMASK", u"0"},
+    {"CrOnlySectionEnds", "[MAIN]\rTAXMASK=0\r[OTHER]\rFAREMASK=#\r", u"FAREMASK", nullptr},
+    {"MixedLineEnds", "[MAIN]\r\nA=1\rB=2\nC=3\r\n", u"B", u"2"},
+    {"MixedLineEndsLast", "[MAIN]\r\nA=1\rB=2\nC=3\r\n", u"C", u"3"},
+    {"CrBeforeCrLfIsABlankLine", "[MAIN]\nA=1\r\r\nB=2\n", u"A", u"1"},
+    {"CutRightAfterCr", "[MAIN]\nLEFT=561\r", u"LEFT", u"561"},
+};
+
+class IniReadTest : public IniFixture, public testing::WithParamInterface<ReadCase> {};
+
+TEST_P(IniReadTest, ReadsAsWindowsDoes)
+{
+    writeFile(GetParam().file);
+    IniFile ini(path());
+    ASSERT_TRUE(ini.load());
+    const QString absent = q(u"<absent>");
+    const QString expected = GetParam().expected ? q(GetParam().expected) : absent;
+    EXPECT_EQ(ini.readString(u"MAIN", GetParam().key, absent), expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, IniReadTest, testing::ValuesIn(readCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+struct WriteCase {
+    const char* name;
+    QByteArray before; // the file before; empty: no file
+    const char16_t* key; // written in section MAIN
+    const char16_t* value;
+    QByteArray after;
+};
+
+const WriteCase writeCases[] = {
+    {"CrOnlyFileGetsANewKeyInItsSection", "[MAIN]\rFAREMASK=0.000\r[WINDOW]\rLEFT=5\r",
+     u"TAXMASK", u"0", "[MAIN]\rFAREMASK=0.000\rTAXMASK=0\r[WINDOW]\rLEFT=5\r"},
+    {"CrOnlyFileKeyOverwrittenNotRepeated", "[MAIN]\rTAXMASK=0.00\rFAREMASK=0\r", u"TAXMASK",
+     u"0", "[MAIN]\rTAXMASK=0\rFAREMASK=0\r"},
+    {"MixedFileKeepsTheKindMostLinesHave", "[MAIN]\r\nA=1\r\nB=2\nC=3\r\n", u"D", u"4",
+     "[MAIN]\r\nA=1\r\nB=2\r\nC=3\r\nD=4\r\n"},
+    {"LfFileStaysLf", "[MAIN]\nA=1\n", u"A", u"2", "[MAIN]\nA=2\n"},
+    {"QuotedValueReadsBackWithItsQuotes", "[MAIN]\n", u"FAREMASK", u"\"0.00\"",
+     "[MAIN]\nFAREMASK=\"\"0.00\"\"\n"},
+    {"BlanksAroundAValueAreKept", "[MAIN]\n", u"TAXMASK", u" 0.00 ",
+     "[MAIN]\nTAXMASK=\" 0.00 \"\n"},
+    {"HalfQuotedValueAsTyped", "[MAIN]\n", u"FAREMASK", u"\"0.00", "[MAIN]\nFAREMASK=\"0.00\n"},
+    {"QuotesInsideAPatternAsTyped", "[MAIN]\n", u"TAXREGEXP", u"(\"XT\"\\d{2})",
+     "[MAIN]\nTAXREGEXP=(\"XT\"\\d{2})\n"},
+    {"PatternInQuotesReadsBackWhole", "[MAIN]\n", u"TAXREGEXP", u"\"XT\"\\d{2}\"",
+     "[MAIN]\nTAXREGEXP=\"\"XT\"\\d{2}\"\"\n"},
+    {"NewFileHasLf", "", u"TAXMASK", u"0", "[MAIN]\nTAXMASK=0\n"},
+};
+
+class IniWriteTest : public IniFixture, public testing::WithParamInterface<WriteCase> {};
+
+TEST_P(IniWriteTest, WritesWhatReadsBack)
+{
+    const WriteCase& c = GetParam();
+    if (!c.before.isEmpty())
+        writeFile(c.before);
+    IniFile ini(path());
+    ASSERT_TRUE(ini.load());
+    ini.writeString(u"MAIN", c.key, q(c.value));
+    ASSERT_TRUE(ini.save());
+    EXPECT_EQ(readFile(), c.after);
+    IniFile again(path());
+    ASSERT_TRUE(again.load());
+    EXPECT_EQ(again.readString(u"MAIN", c.key, QString()), q(c.value));
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, IniWriteTest, testing::ValuesIn(writeCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// A Windows build writes a new file with CR LF, as its profile functions do; a file that
+// exists keeps its own line ends on any build.
+TEST_F(IniFixture, NewFileTakesTheBuildsLineEndsAndAnOldFileKeepsItsOwn)
+{
+    IniFile fresh(path(), IniFile::LineEnd::CrLf);
+    ASSERT_TRUE(fresh.load());
+    fresh.writeString(u"MAIN", u"TAXMASK", q(u"0"));
+    fresh.writeString(u"WINDOW", u"LEFT", q(u"5"));
+    ASSERT_TRUE(fresh.save());
+    EXPECT_EQ(readFile(), QByteArray("[MAIN]\r\nTAXMASK=0\r\n\r\n[WINDOW]\r\nLEFT=5\r\n"));
+
+    writeFile("[MAIN]\nTAXMASK=0\n");
+    IniFile old(path(), IniFile::LineEnd::CrLf);
+    ASSERT_TRUE(old.load());
+    old.writeString(u"MAIN", u"FAREMASK", q(u"0.00"));
+    ASSERT_TRUE(old.save());
+    EXPECT_EQ(readFile(), QByteArray("[MAIN]\nTAXMASK=0\nFAREMASK=0.00\n"));
+}
+
+// ---------------------------------------------------------------------------------------
+// Settings files that cannot be read: the reading says what is wrong and leaves the
+// initial values; a file at the size limit is still read.
+
+struct BadFileCase {
+    const char* name;
+    std::function<void(const QString& ini)> make;
+    const char16_t* message; // %1: the file; nullptr: the file is read
+};
+
+void makeFolder(const QString& ini) { ASSERT_TRUE(QDir().mkpath(ini)); }
+
+void makeDanglingLink(const QString& ini)
+{
+    ASSERT_TRUE(QFile::link(ini + QStringLiteral(".gone"), ini));
+}
+
+void makeFileOfSize(const QString& ini, qint64 size)
+{
+    QByteArray bytes = "[MAIN]\nFAREMASK=0.000\n";
+    bytes.append(QByteArray(size - bytes.size(), '\n'));
+    QFile f(ini);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    ASSERT_EQ(f.write(bytes), size);
+}
+
+const BadFileCase badFileCases[] = {
+    {"Folder", makeFolder, u"The settings file \"%1\" is a folder, not a file: remove or rename the folder."},
+    {"DanglingLink", makeDanglingLink,
+     u"The settings file \"%1\" is a link to \"%1.gone\", which does not exist: restore that "
+     u"file or remove the link."},
+    {"OverOneMegabyte", [](const QString& ini) { makeFileOfSize(ini, IniFile::MaxFileSize + 1); },
+     u"The settings file \"%1\" is larger than 1 MB (1048577 bytes): remove what does not "
+     u"belong in it."},
+    {"AtOneMegabyte", [](const QString& ini) { makeFileOfSize(ini, IniFile::MaxFileSize); },
+     nullptr},
+};
+
+class BadSettingsFileTest : public IniFixture, public testing::WithParamInterface<BadFileCase> {};
+
+TEST_P(BadSettingsFileTest, ReadingSaysWhatIsWrongAndNoSaveGoesThrough)
+{
+    const BadFileCase& c = GetParam();
+    c.make(path());
+    QString problem;
+    const Settings s = readSettings(path(), q(u"/db/sprrate.gdb"), &problem);
+    QString error;
+    const bool saved = writeWindowPosition(path(), section::Window, QPoint(1, 2), &error);
+    if (!c.message) {
+        EXPECT_EQ(problem, QString());
+        EXPECT_EQ(s.fareMask, q(u"0.000"));
+        EXPECT_TRUE(saved) << error.toStdString();
+        return;
+    }
+    const QString expected = q(c.message).arg(path());
+    EXPECT_EQ(problem, expected);
+    EXPECT_EQ(s.fareMask, QString()) << "the initial values stay";
+    EXPECT_EQ(s.database, QString());
+    EXPECT_FALSE(saved);
+    EXPECT_EQ(error, expected);
+    EXPECT_FALSE(QFile::exists(path() + q(u".gone"))) << "a save must not create the link's target";
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, BadSettingsFileTest, testing::ValuesIn(badFileCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// UTF-16 with a byte-order mark, as some Windows editors save: read, and written back
+// in the same encoding and byte order.
+struct Utf16Case {
+    const char* name;
+    QStringConverter::Encoding encoding;
+};
+
+class Utf16Test : public IniFixture, public testing::WithParamInterface<Utf16Case> {};
+
+TEST_P(Utf16Test, ReadAndKeptOnWrite)
+{
+    const auto encode = [&](const QString& text) {
+        QStringEncoder encoder(GetParam().encoding, QStringConverter::Flag::WriteBom);
+        return QByteArray(encoder.encode(text));
+    };
+    const QString text = q(u"[MAIN]\r\nCURRENCYTO=EUR\r\nNOTE=\u041a\u0443\u0440\u0441\r\n");
+    writeFile(encode(text));
+    const Settings s = readSettings(path(), QString());
+    EXPECT_EQ(s.currencyTo, q(u"EUR"));
+    EXPECT_EQ(s.fareMask, q(u"0.00"));
+    IniFile ini(path());
+    ASSERT_TRUE(ini.load());
+    EXPECT_EQ(ini.readString(u"MAIN", u"NOTE", QString()), q(u"\u041a\u0443\u0440\u0441"));
+    ini.writeString(u"MAIN", u"TAXMASK", q(u"0"));
+    ASSERT_TRUE(ini.save());
+    EXPECT_EQ(readFile(), encode(text + q(u"TAXMASK=0\r\n")));
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, Utf16Test,
+                         testing::Values(Utf16Case{"LittleEndian", QStringConverter::Utf16LE},
+                                         Utf16Case{"BigEndian", QStringConverter::Utf16BE}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(IniFixture, CurrencyCodeIsUpperCased)
+{
+    const std::pair<const char*, const char16_t*> cases[] = {
+        {"rub", u"RUB"}, {"Eur", u"EUR"}, {"usdx", u"USD"}, {"\xd1\x80\xd1\x83\xd0\xb1", u"\u0420\u0423\u0411"}};
+    for (const auto& [typed, held] : cases) {
+        writeFile(QByteArray("[MAIN]\nCURRENCYTO=") + typed + "\n");
+        EXPECT_EQ(readSettings(path(), QString()).currencyTo, q(held)) << typed;
+    }
+}
+
+// A save waits for the lock another program holds, and when the wait is over says so
+// and leaves the file as it was.
+TEST_F(IniFixture, SaveRefusedWhileAnotherProgramHoldsTheLock)
+{
+    const QByteArray before = "[MAIN]\nDATABASE=/var/db/a.gdb\n";
+    writeFile(before);
+    QLockFile other(path() + q(u".lock"));
+    ASSERT_TRUE(other.tryLock(0));
+    QString error;
+    EXPECT_FALSE(writeWindowPosition(path(), section::Window, QPoint(1, 2), &error));
+    EXPECT_EQ(error, q(u"The settings file \"%1\" is being saved by another program, which has "
+                       u"held its lock file \"%1.lock\" for over 5 seconds. Try again; if no "
+                       u"other program is running, delete the lock file.")
+                         .arg(path()));
+    EXPECT_EQ(readFile(), before);
+    other.unlock();
+    EXPECT_TRUE(writeWindowPosition(path(), section::Window, QPoint(1, 2), &error))
+        << error.toStdString();
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{q(u"sprrate.INI")})
+        << "the lock file goes with the save";
+}
+
+// A lock left by a program that ended without releasing it does not block saves.
+TEST_F(IniFixture, LockOfAProgramThatDiedIsTakenOver)
+{
+    writeFile("[MAIN]\nDATABASE=/var/db/a.gdb\n");
+    const QString lockPath = path() + q(u".lock");
+    const pid_t pid = fork();
+    if (pid == 0) {
+        QLockFile lock(lockPath);
+        _exit(lock.tryLock(0) ? 0 : 1); // no destructor runs: the lock file stays
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    ASSERT_TRUE(QFile::exists(lockPath));
+    QString error;
+    EXPECT_TRUE(writeWindowPosition(path(), section::Window, QPoint(7, 8), &error))
+        << error.toStdString();
+    EXPECT_EQ(readWindowPosition(path(), section::Window, QPoint()), QPoint(7, 8));
+    EXPECT_EQ(readSettings(path(), QString()).database, q(u"/var/db/a.gdb"));
 }

@@ -14,6 +14,7 @@
 #include "support/testdatabase.h"
 #include "support/velmoraterm.h"
 
+#include <QDir>
 #include <QFile>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -376,6 +377,22 @@ TEST_F(HostileSettings, BinaryFileStartsOnTheDefaults)
     } catch (const refdata::DbError& e) {
         EXPECT_FALSE(e.message().isEmpty());
     }
+}
+
+// A settings file that is a folder: said once at start, what is wrong and what to do;
+// a save from the setup dialog says why it did not go through.
+TEST_F(HostileSettings, FolderAsSettingsFileIsSaidOnceAtStart)
+{
+    const QString ini = folder.filePath(u"sprrate.INI"_s);
+    ASSERT_TRUE(QDir().mkpath(ini));
+    auto a = testsupport::startApplication(folder, registry, ui);
+    const QString problem =
+        u"The settings file \"%1\" is a folder, not a file: remove or rename the folder."_s.arg(ini);
+    EXPECT_EQ(ui.messages, QStringList{problem + u" Until then the program runs without its saved settings."_s});
+    a->saveSetup(a->settings());
+    ASSERT_EQ(ui.messages.size(), 2);
+    EXPECT_EQ(ui.messages[1],
+              u"The settings apply until the program ends but were not saved. "_s + problem);
 }
 
 } // namespace

@@ -447,6 +447,13 @@ private:
 
 } // namespace
 
+QString convertedSummary(const RunResult& result, double rate)
+{
+    const qsizetype n = result.updateCommands.size();
+    return u"SPR converted at rate %1: %2 update command%3 sent."_s.arg(
+        base::numbers::formatMask(rate, u"0.0000"), QString::number(n), n == 1 ? u""_s : u"s"_s);
+}
+
 RunResult btnRunClick(PricingState& state, PricingServices& services)
 {
     return Run(state, services).run();

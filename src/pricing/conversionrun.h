@@ -42,6 +42,9 @@ struct RunResult {
     QStringList updateCommands;
 };
 
+// What the agent is told near the strip after a run that converted the record.
+QString convertedSummary(const RunResult& result, double rate);
+
 // The run's state: its values live as long as one run.
 struct RunRecord {
     QString RecordNumber;

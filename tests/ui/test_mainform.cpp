@@ -16,6 +16,8 @@
 #include "support/velmoraterm.h"
 
 #include <QFile>
+#include <QLabel>
+#include <QMouseEvent>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
@@ -85,6 +87,7 @@ private Q_SLOTS:
     void listWithUnreachableDatabaseGoesToTheErrorReport();
     void listOpensItsBrowserOnlyWhileShown();
     void runButtonConvertsTheRecord();
+    void busyWhileTheRunTalksToTheHost();
     void ticketImageButtonShowsTheEstimate();
     void secondTicketImageShowsNothingOfTheFirst();
     void secondStartEndsAtOnce();
@@ -332,6 +335,79 @@ void TestMainForm::runButtonConvertsTheRecord()
              QStringList({u"MD"_s, u"TTI/T01/K2USD92.8000"_s, u"TTK/T01/ERUB52525.00/X"_s,
                           u"TTK/T01/XRUB1262.00YQ/XRUB409.00DE/XRUB2348.00RI/XRUB288.00UH"_s,
                           u"TTK/T01/XRUB195.00OY"_s}));
+}
+
+namespace {
+// The terminal's session with a look at the strip whenever a command goes out.
+class WatchedSession : public host::HostSession {
+public:
+    WatchedSession(std::unique_ptr<host::HostSession> inner, std::function<void(const QString&)> watch)
+        : m_inner(std::move(inner)), m_watch(std::move(watch))
+    {
+    }
+    host::HostResponse Send(const QString& command, int mode) override
+    {
+        m_watch(command);
+        return m_inner->Send(command, mode);
+    }
+    host::HostResponse LastResponse() override { return m_inner->LastResponse(); }
+
+private:
+    std::unique_ptr<host::HostSession> m_inner;
+    std::function<void(const QString&)> m_watch;
+};
+} // namespace
+
+// While the run talks to the host the strip is busy: buttons off, a busy cursor. A click
+// on Run given meanwhile is not replayed as a second run afterwards, and the converted
+// run is confirmed near the strip by a note that goes away by itself.
+void TestMainForm::busyWhileTheRunTalksToTheHost()
+{
+    TestDatabase db(TestDatabase::Content::Sample);
+    writeAll(iniPath(), "[MAIN]\nDATABASE=" + db.path().toUtf8() + "\n");
+    testsupport::VelmoraTerm terminal;
+    terminal.startFile(QStringLiteral(SPRRATE_SOURCE_DIR "/samples/spr-record.scn"));
+    host::AutomationRegistry termLink;
+    host::registerTermLink(termLink, {terminal.socket(), std::chrono::seconds(30)});
+    TGeneralForm* strip = nullptr;
+    QList<bool> enabled;
+    QList<bool> busyCursor;
+    m_registry.registerClass(host::HostSessionsProgId.toString(), [&] {
+        return termLink.createObject(host::HostSessionsProgId.toString());
+    });
+    m_registry.registerClass(host::HostSessionProgId.toString(), [&] {
+        return std::make_unique<WatchedSession>(
+            termLink.create<host::HostSession>(host::HostSessionProgId), [&](const QString&) {
+                enabled << strip->btnRun->isEnabled();
+                busyCursor << (QApplication::overrideCursor() &&
+                               QApplication::overrideCursor()->shape() == Qt::BusyCursor);
+                // The agent clicks Run again on the frozen strip.
+                const QPointF at(5, 5);
+                QCoreApplication::postEvent(
+                    strip->btnRun, new QMouseEvent(QEvent::MouseButtonPress, at, strip->btnRun->mapToGlobal(at),
+                                                   Qt::LeftButton, Qt::LeftButton, Qt::NoModifier));
+                QCoreApplication::postEvent(
+                    strip->btnRun, new QMouseEvent(QEvent::MouseButtonRelease, at, strip->btnRun->mapToGlobal(at),
+                                                   Qt::LeftButton, Qt::NoButton, Qt::NoModifier));
+            });
+    });
+    auto form = makeForm();
+    strip = form.get();
+    form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+    form->btnRun->click();
+    QTest::qWait(200); // the clicks given meanwhile, had they stayed queued
+    const QStringList once{u"MD"_s, u"TTI/T01/K2USD92.8000"_s, u"TTK/T01/ERUB52525.00/X"_s,
+                           u"TTK/T01/XRUB1262.00YQ/XRUB409.00DE/XRUB2348.00RI/XRUB288.00UH"_s,
+                           u"TTK/T01/XRUB195.00OY"_s};
+    QCOMPARE(terminal.journal(), once);
+    QCOMPARE(enabled, QList<bool>(once.size(), false));
+    QCOMPARE(busyCursor, QList<bool>(once.size(), true));
+    QVERIFY(form->btnRun->isEnabled());
+    QVERIFY(!QApplication::overrideCursor());
+    QVERIFY(form->lConfirmation->isVisible());
+    QCOMPARE(form->lConfirmation->text(), u"SPR converted at rate 92.8000: 4 update commands sent."_s);
+    QTRY_VERIFY_WITH_TIMEOUT(!form->lConfirmation->isVisible(), TGeneralForm::ConfirmationMs + 2000);
 }
 
 void TestMainForm::ticketImageButtonShowsTheEstimate()

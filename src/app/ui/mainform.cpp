@@ -11,7 +11,10 @@
 #include "refdata/ui/rate.h"
 #include "refdata/ui/taxes.h"
 
+#include <QApplication>
 #include <QCloseEvent>
+#include <QLabel>
+#include <QTimer>
 #include <QCursor>
 #include <QGuiApplication>
 #include <QMenu>
@@ -70,6 +73,15 @@ TGeneralForm::TGeneralForm(const QString& programPath, const host::AutomationReg
         ->setObjectName(u"Carrier1"_s);
     PopupMenu->addSeparator();
     PopupMenu->addAction(u"Setup"_s, this, &TGeneralForm::Setup1Click)->setObjectName(u"Setup1"_s);
+
+    lConfirmation = new QLabel(this, Qt::ToolTip | Qt::FramelessWindowHint);
+    lConfirmation->setObjectName(u"lConfirmation"_s);
+    lConfirmation->setMargin(4);
+    lConfirmation->setStyleSheet(u"QLabel { background: #ffffe1; color: black; border: 1px solid #808080; }"_s);
+    m_confirmationTimer = new QTimer(this);
+    m_confirmationTimer->setSingleShot(true);
+    m_confirmationTimer->setInterval(ConfirmationMs);
+    connect(m_confirmationTimer, &QTimer::timeout, lConfirmation, &QWidget::hide);
 
     FormCreate();
 
@@ -139,9 +151,88 @@ void TGeneralForm::shutDown()
     Q_EMIT closed();
 }
 
-void TGeneralForm::btnRunClick() { m_app->btnRunClick(); }
+BusyStrip::BusyStrip(TGeneralForm& form) : m_form(form)
+{
+    m_form.setBusy(true);
+}
 
-void TGeneralForm::btnInformPricingClick() { m_app->btnInformPricingClick(); }
+BusyStrip::~BusyStrip()
+{
+    m_form.setBusy(false);
+}
+
+void TGeneralForm::setBusy(bool busy)
+{
+    if (busy == m_busy)
+        return;
+    if (busy) {
+        m_busy = true;
+        QApplication::setOverrideCursor(Qt::BusyCursor);
+        qApp->installEventFilter(this);
+        for (QToolButton* b : {btnRun, btnInformPricing, btnSetUp, btnExit})
+            b->setEnabled(false);
+        // Shown before the job blocks on the host.
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        return;
+    }
+    // Clicks and keys the agent gave the frozen strip are still queued: they are taken
+    // (and dropped) before the strip takes input again.
+    QCoreApplication::processEvents();
+    qApp->removeEventFilter(this);
+    for (QToolButton* b : {btnRun, btnInformPricing, btnSetUp, btnExit})
+        b->setEnabled(true);
+    QApplication::restoreOverrideCursor();
+    m_busy = false;
+}
+
+bool TGeneralForm::eventFilter(QObject* watched, QEvent* event)
+{
+    // While busy, the strip's own input is dropped; the job's dialogs (the rate choice,
+    // its messages) take theirs.
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::Shortcut:
+        if (auto* w = qobject_cast<QWidget*>(watched); w && (w == this || isAncestorOf(w)) &&
+                                                        !QApplication::activeModalWidget())
+            return true;
+        break;
+    default:
+        break;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void TGeneralForm::showConfirmation(const QString& text)
+{
+    lConfirmation->setText(text);
+    lConfirmation->adjustSize();
+    const QRect strip = frameGeometry();
+    lConfirmation->move(strip.left(), strip.bottom() + 2);
+    lConfirmation->show();
+    lConfirmation->raise();
+    m_confirmationTimer->start();
+}
+
+void TGeneralForm::btnRunClick()
+{
+    pricing::RunResult result;
+    {
+        BusyStrip busy(*this);
+        result = m_app->btnRunClick();
+    }
+    if (result.outcome == pricing::RunResult::Outcome::Converted)
+        showConfirmation(pricing::convertedSummary(result, m_app->pricing().FareRate));
+}
+
+void TGeneralForm::btnInformPricingClick()
+{
+    BusyStrip busy(*this);
+    m_app->btnInformPricingClick();
+}
 
 void TGeneralForm::btnSetUpClick()
 {

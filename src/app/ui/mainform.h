@@ -12,6 +12,8 @@
 #include <functional>
 #include <memory>
 
+class QLabel;
+class QTimer;
 class QMenu;
 class QToolButton;
 class TSetectRateForm;
@@ -21,6 +23,20 @@ class TformProvider;
 class TformRate;
 class TformSetup;
 class TformTaxes;
+
+class TGeneralForm;
+
+// The strip busy for as long as the object lives (a button's job).
+class BusyStrip {
+public:
+    explicit BusyStrip(TGeneralForm& form);
+    ~BusyStrip();
+    BusyStrip(const BusyStrip&) = delete;
+    BusyStrip& operator=(const BusyStrip&) = delete;
+
+private:
+    TGeneralForm& m_form;
+};
 
 class TGeneralForm : public QWidget {
     Q_OBJECT
@@ -41,6 +57,9 @@ public:
     QToolButton* btnSetUp;
     QToolButton* btnExit;
     QMenu* PopupMenu;
+    // The short confirmation near the strip after a converted run; it hides by itself.
+    QLabel* lConfirmation;
+    static constexpr int ConfirmationMs = 6000;
 
     // The secondary windows; each list window holds its edit dialog.
     TformRate* formRate;
@@ -65,6 +84,10 @@ public:
     // written, the strip closes and closed() follows.
     void shutDown();
 
+    // Whether a job (a run, an estimate) is under way: the buttons are off and input made
+    // at the strip meanwhile is dropped, not replayed as new jobs afterwards.
+    bool busy() const { return m_busy; }
+
 Q_SIGNALS:
     // The strip has closed for good: the program ends. (A tool window does not count for
     // Qt's own end on the last window closed.)
@@ -72,12 +95,18 @@ Q_SIGNALS:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    friend class BusyStrip;
+    void setBusy(bool busy);
+    void showConfirmation(const QString& text);
     void FormCreate();
     bool FormCloseQuery();
     void FormClose();
 
     std::unique_ptr<ui::QtInteraction> m_ui;
     std::unique_ptr<app::Application> m_app;
+    bool m_busy = false;
+    QTimer* m_confirmationTimer;
 };

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The program in a real window system (Xvfb with openbox), driven as an agent drives it:
-# Exit with OK in "Close Application?" ends the process (and the next start opens its
-# strip); SIGTERM and SIGINT end it through the normal shutdown once the database is
-# open (position written, the embedded database free for another program).
+# a message box closed leaves it running; Exit with OK in "Close Application?" ends the
+# process (and the next start opens its strip); SIGTERM and SIGINT end it through the
+# normal shutdown once the database is open (position written, the embedded database
+# free for another program).
 # Usage: exit_and_signals.sh SPRRATE MAKE_REFDB
 set -euo pipefail
 program=$1
@@ -65,8 +66,18 @@ click() { # x y inside the strip
   xdotool mousemove --window "$strip" "$1" "$2" click 1
 }
 
+# Run without a terminal: its message, answered with Enter, must leave the program
+# running (a closed message box is no reason to end).
+start message
+click 11 11
+box=$(timeout 20 xdotool search --sync --onlyvisible --name '^SPR Rate$' | head -n 1) ||
+  fail "Run without a terminal said nothing"
+xdotool windowactivate --sync "$box" key Return
+sleep 1
+kill -0 "$sprrate" 2>/dev/null || fail "closing a message box ended the program"
+echo "Message: closing it left the program running"
+
 # Exit, then OK (the question's default button).
-start exit
 click 83 11
 question=$(timeout 10 xdotool search --sync --onlyvisible --name '^SPR Rate$' | head -n 1) ||
   fail "Exit asked nothing"

@@ -24,6 +24,9 @@ int main(int argc, char** argv)
         }
     });
     ui::SprRateApplication application(argc, argv);
+    // The program ends when the strip has closed (closed(), below), and only then: no
+    // other window's closing decides it.
+    application.setQuitOnLastWindowClosed(false);
 
     // A second start while the program runs ends at once.
     ui::SingleInstance instance;

@@ -12,6 +12,7 @@
 #include "support/qtapp.h"
 #include "support/recordinginteraction.h"
 #include "support/testapplication.h"
+#include "support/termlinkrelay.h"
 #include "support/testdatabase.h"
 #include "support/velmoraterm.h"
 
@@ -326,5 +327,48 @@ INSTANTIATE_TEST_SUITE_P(
         KillCase{"WhileWritingTheRecord", u"match TTI/T01/.* => updated then spr wait 20000"_s, {},
                  u"TTI/T01/"_s, true}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// ---------------------------------------------------------------------------------------
+// The terminal breaks the link's protocol during a run: it answers the display request
+// twice, so that the copy would be taken for the answer to "MD" and the tax page never
+// read. The run must stop as for a failed terminal, before any update command.
+
+TEST(TerminalBreaksTheProtocol, ADisplayAnsweredTwiceStopsTheRunBeforeAnyUpdate)
+{
+    testsupport::ensureCoreApplication();
+    TestDatabase db;
+    for (const QString& sql : referenceData)
+        db.exec(sql);
+    QTemporaryDir folder;
+    testsupport::VelmoraTerm terminal;
+    terminal.start(recordScenario({}));
+    testsupport::TermLinkRelay relay(terminal.socket(), terminal.socket() + u".relay"_s,
+                                     [](const QByteArray& request, const QByteArray& answer) {
+                                         return testsupport::TermLinkRelay::kindOf(request) == 'L'
+                                                    ? answer + answer
+                                                    : answer;
+                                     });
+    host::AutomationRegistry registry;
+    testsupport::RecordingInteraction ui;
+    auto a = testsupport::makeApplication(folder, db.path(), relay.socket(), registry, ui);
+
+    const pricing::RunResult result = a->btnRunClick();
+    EXPECT_EQ(result.outcome, Outcome::Failed) << ui.messages.join(u'|').toStdString();
+    ASSERT_EQ(ui.messages.size(), 1);
+    EXPECT_TRUE(ui.messages[0].startsWith(
+        u"The SPR was not converted: the host terminal failed: Protocol error on the terminal "
+        u"link: "_s))
+        << ui.messages[0].toStdString();
+    EXPECT_TRUE(ui.messages[0].contains(u"Nothing was written to the record."_s));
+    EXPECT_TRUE(result.updateCommands.isEmpty());
+    for (const QString& command : terminal.journal())
+        EXPECT_FALSE(command.startsWith(u"TT"_s)) << "written: " << command.toStdString();
+
+    // The terminal itself is well: straight to it, the next run converts.
+    host::AutomationRegistry direct;
+    auto b = testsupport::makeApplication(folder, db.path(), terminal.socket(), direct, ui);
+    ui.messages.clear();
+    EXPECT_EQ(b->btnRunClick().outcome, Outcome::Converted) << ui.messages.join(u'|').toStdString();
+}
 
 } // namespace

@@ -24,6 +24,7 @@ void Application::readSettings()
     const QString programDir = QFileInfo(m_programPath).absolutePath();
     m_settings = base::readSettings(m_settingsPath, base::defaultDatabasePath(programDir));
     m_db.setLocation(m_settings.database, m_settings.userName, m_settings.password);
+    m_db.IBDatabase.setTimeLimit(std::chrono::seconds(m_settings.dbTimeout));
 }
 
 void Application::saveSetup(const base::Settings& edited)

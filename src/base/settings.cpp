@@ -58,6 +58,8 @@ Settings readSettings(const QString& iniPath, const QString& defaultDatabase)
     s.database = ini.readString(section::Main, key::Database, defaultDatabase);
     s.userName = text(key::UserName, defaults::UserName);
     s.password = text(key::Password, defaults::Password);
+    const int dbTimeout = ini.readInteger(section::Main, key::DbTimeout, defaults::DbTimeout);
+    s.dbTimeout = dbTimeout >= 1 && dbTimeout <= 3600 ? dbTimeout : defaults::DbTimeout;
     return s;
 }
 

@@ -246,8 +246,7 @@ QString Connection::timeoutMessage() const
     return u"The database does not answer: %1 gave no answer within %2 s. The connection to "
            u"it is closed, and the next action connects again. Check that the database "
            u"server runs and that the network reaches it."_s
-        .arg(m_databaseName)
-        .arg(m_timeLimit.count());
+        .arg(m_databaseName, QString::number(m_timeLimit.count()));
 }
 
 void Connection::beginCall()

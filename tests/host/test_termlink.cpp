@@ -378,14 +378,8 @@ public:
     {
         const QDeadlineTimer deadline(5000);
         while (!deadline.hasExpired()) {
-            if (buffer.size() >= 4) {
-                const qsizetype n = qFromBigEndian<std::uint32_t>(buffer.constData());
-                if (buffer.size() >= 4 + n) {
-                    QByteArray frame = buffer.left(4 + n);
-                    buffer.remove(0, 4 + n);
-                    return frame;
-                }
-            }
+            if (auto frame = testsupport::TermLinkRelay::takeFrame(buffer))
+                return frame;
             if (socket.state() != QLocalSocket::ConnectedState)
                 return std::nullopt;
             socket.waitForReadyRead(50);

@@ -60,10 +60,6 @@ public:
 
     QString socket() const { return m_socketName; }
 
-    // The kind byte of a frame (0 for a frame without one).
-    static char kindOf(const QByteArray& frame) { return frame.size() > 4 ? frame.at(4) : char(0); }
-
-private:
     // One whole frame from the front of buffer, taken out of it.
     static std::optional<QByteArray> takeFrame(QByteArray& buffer)
     {
@@ -77,6 +73,10 @@ private:
         return frame;
     }
 
+    // The kind byte of a frame (0 for a frame without one).
+    static char kindOf(const QByteArray& frame) { return frame.size() > 4 ? frame.at(4) : char(0); }
+
+private:
     struct Client {
         std::unique_ptr<QLocalSocket> socket;
         std::unique_ptr<QLocalSocket> upstream;

@@ -449,17 +449,28 @@ TEST_P(TerminalKilled, RunEndsWithItsMessageWritesNothingAndWorksWhenTheTerminal
     a->settings().getTaxOrgCurrency = true;
 
     const qint64 pid = terminal.pid();
-    std::thread killer([pid] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(400));
-        ::kill(pid_t(pid), SIGKILL);
-    });
     QElapsedTimer elapsed;
     elapsed.start();
+    std::atomic<qint64> killedAt{-1};
+    // Killed once the terminal has the held command (not after a fixed time, which a
+    // loaded machine may not reach it in), and at least 400 ms into the run.
+    std::thread killer([&, pid] {
+        const QDeadlineTimer deadline(20000);
+        while (!deadline.hasExpired()) {
+            const QStringList journal = terminal.journal();
+            if (!journal.isEmpty() && journal.last().startsWith(c.held))
+                break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(400));
+        killedAt = elapsed.elapsed();
+        ::kill(pid_t(pid), SIGKILL);
+    });
     const pricing::RunResult result = a->btnRunClick();
     const qint64 ms = elapsed.elapsed();
     killer.join();
     std::cout << "[ figures ] " << c.name << ": the run ended " << ms
-              << " ms after it started (killed at 400 ms)\n";
+              << " ms after it started (killed at " << killedAt << " ms)\n";
 
     ASSERT_FALSE(terminal.journal().isEmpty());
     EXPECT_TRUE(terminal.journal().last().startsWith(c.held))

@@ -137,7 +137,7 @@ void BM_LocalSocketEcho(benchmark::State& state)
             return;
         }
         // as large as the PING answer
-        const QByteArray frame = host::termlink::encodeFrame('R', u"PONG\n>"_s);
+        const QByteArray frame = host::termlink::encodeFrame('R', 1, u"PONG\n>"_s);
         QByteArray in;
         for (auto _ : state) {
             socket.write(frame);

@@ -30,6 +30,7 @@ void Application::readSettings()
     if (!problem.isEmpty())
         m_ui.showMessage(problem + u" Until then the program runs without its saved settings."_s);
     m_db.setLocation(m_settings.database, m_settings.userName, m_settings.password);
+    m_db.IBDatabase.setTimeLimit(std::chrono::seconds(m_settings.dbTimeout));
 }
 
 void Application::saveSetup(const base::Settings& edited)

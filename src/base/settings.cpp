@@ -62,6 +62,8 @@ Settings readSettings(const QString& iniPath, const QString& defaultDatabase, QS
     s.refusalRegExp = text(key::RefusalRegExp, defaults::RefusalRegExp);
     const int limit = ini.readInteger(section::Main, key::HostTimeLimit, defaults::HostTimeLimit);
     s.hostTimeLimit = limit >= 1 ? limit : defaults::HostTimeLimit;
+    const int dbTimeout = ini.readInteger(section::Main, key::DbTimeout, defaults::DbTimeout);
+    s.dbTimeout = dbTimeout >= 1 && dbTimeout <= 3600 ? dbTimeout : defaults::DbTimeout;
     return s;
 }
 

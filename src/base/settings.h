@@ -31,6 +31,7 @@ inline constexpr QStringView ReplaceFare = u"REPLACEFARE";
 inline constexpr QStringView Database = u"DATABASE";
 inline constexpr QStringView UserName = u"USERNAME";
 inline constexpr QStringView Password = u"PASSWORD";
+inline constexpr QStringView DbTimeout = u"DBTIMEOUT";
 inline constexpr QStringView Left = u"LEFT";
 inline constexpr QStringView Top = u"TOP";
 inline constexpr QStringView From = u"FROM";
@@ -58,6 +59,8 @@ inline constexpr QStringView TaxMask = u"0.00";
 inline constexpr bool ReplaceFare = true;
 inline constexpr QStringView UserName = u"sysdba";
 inline constexpr QStringView Password = u"lanternix";
+// Seconds a database action may wait for the server; a value outside 1 to 3600 is this.
+inline constexpr int DbTimeout = 15;
 inline constexpr QPoint MainWindowPosition{376, 169};
 // The host's answer to an update command that says it was refused.
 inline constexpr QStringView RefusalRegExp = u"(INVALID|CHECK FORMAT|NOT ALLOWED|RESTRICTED)";
@@ -82,6 +85,7 @@ struct Settings {
     QString database;
     QString userName;
     QString password;
+    int dbTimeout = defaults::DbTimeout; // seconds
     QPoint windowPosition = defaults::MainWindowPosition;
     // Empty: the answers to the update commands are not examined.
     QString refusalRegExp;

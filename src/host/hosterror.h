@@ -19,4 +19,10 @@ private:
     QString m_message;
 };
 
+// The terminal took the request but gave no answer within the link's time limit.
+class HostTimeout : public HostError {
+public:
+    using HostError::HostError;
+};
+
 } // namespace host

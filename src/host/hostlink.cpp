@@ -20,6 +20,11 @@ void HostLink::ConnectHost()
             m_session = m_registry.create<HostSession>(HostSessionProgId);
             m_connected = true;
         }
+    } catch (const HostTimeout& e) {
+        // The terminal is there but does not answer: its own words say more than that
+        // the toolkit is missing.
+        m_ui.showMessage(e.message());
+        return;
     } catch (const std::exception&) {
         message = NotRegisteredMessage;
     }

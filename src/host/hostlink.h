@@ -24,7 +24,8 @@ public:
     {}
 
     // Releases both objects, creates them anew and sets HostConnected; a failure shows
-    // one of the two messages and leaves HostConnected false.
+    // one of the two messages (or, for a terminal that does not answer in time, the
+    // time-out's own text) and leaves HostConnected false.
     void ConnectHost();
     bool HostConnected() const { return m_connected; }
 

@@ -31,23 +31,30 @@ public:
     {
         if (m_broken)
             throw HostError(u"The connection to the terminal was lost by an earlier error."_s);
+        // Anything that came since the last answer was asked for by no request.
+        m_reader.append(m_socket.readAll());
+        if (m_reader.hasPendingBytes())
+            breakProtocol(u"an answer came that no request asked for."_s);
+        const std::uint32_t number = ++m_lastNumber;
         const QDeadlineTimer deadline(m_options.timeout);
-        m_socket.write(termlink::encodeFrame(kind, text));
+        m_socket.write(termlink::encodeFrame(kind, number, text));
         while (m_socket.bytesToWrite() > 0) {
             if (!m_socket.waitForBytesWritten(waitTime(deadline)))
                 fail(deadline);
         }
         for (;;) {
             if (auto frame = m_reader.next()) {
+                if (frame->number != number)
+                    breakProtocol(u"the answer to request "_s + QString::number(frame->number) +
+                                  u" came for request "_s + QString::number(number) + u"."_s);
                 if (frame->kind == termlink::kind::Answer)
                     return frame->text;
                 if (frame->kind == termlink::kind::Error)
                     throw HostError(frame->text);
-                breakWith(u"The terminal sent an answer of an unknown kind."_s);
+                breakProtocol(u"an answer of unknown kind."_s);
             }
             if (m_reader.failed())
-                breakWith(u"The terminal's answer is larger than 1 MiB ("_s +
-                          QString::number(m_reader.failedLength()) + u" bytes)."_s);
+                failedFrame();
             if (m_socket.bytesAvailable() > 0) {
                 m_reader.append(m_socket.readAll());
                 continue;
@@ -72,12 +79,43 @@ private:
     {
         if (m_socket.state() != QLocalSocket::ConnectedState)
             breakWith(u"The terminal closed the connection before answering."_s);
-        if (deadline.hasExpired())
-            breakWith(
-                u"The terminal did not answer within "_s +
-                base::numbers::formatGeneral(static_cast<double>(m_options.timeout.count()) / 1000.0) +
-                u" s."_s);
+        if (deadline.hasExpired()) {
+            m_broken = true;
+            m_socket.abort();
+            throw HostTimeout(u"The terminal did not answer within "_s +
+                              base::numbers::formatGeneral(
+                                  static_cast<double>(m_options.timeout.count()) / 1000.0) +
+                              u" s."_s);
+        }
         breakWith(u"The connection to the terminal failed: "_s + m_socket.errorString());
+    }
+
+    [[noreturn]] void failedFrame()
+    {
+        const QString length = QString::number(m_reader.failedLength());
+        switch (m_reader.failure()) {
+        case termlink::FrameReader::Failure::TooLarge:
+            breakWith(u"The terminal's answer is larger than 1 MiB ("_s + length + u" bytes)."_s);
+        case termlink::FrameReader::Failure::Empty:
+            breakProtocol(u"a frame of length 0."_s);
+        case termlink::FrameReader::Failure::TooShort:
+            breakProtocol(u"a frame of "_s + length +
+                          u" bytes, too short for its request number."_s);
+        case termlink::FrameReader::Failure::NotUtf8:
+            breakProtocol(u"an answer that is not UTF-8 text."_s);
+        case termlink::FrameReader::Failure::None:
+            break;
+        }
+        breakProtocol(u"an unreadable frame."_s);
+    }
+
+    // The terminal said something the protocol does not allow: nothing it sends on this
+    // connection can be trusted any more.
+    [[noreturn]] void breakProtocol(const QString& what)
+    {
+        breakWith(u"Protocol error on the terminal link: "_s + what +
+                  u" The connection to the terminal is dropped; if this happens again, restart "
+                  u"the terminal."_s);
     }
 
     [[noreturn]] void breakWith(const QString& message)
@@ -90,6 +128,7 @@ private:
     TermLinkOptions m_options;
     QLocalSocket m_socket;
     termlink::FrameReader m_reader{termlink::MaxAnswerBytes};
+    std::uint32_t m_lastNumber = 0;
     bool m_broken = false;
 };
 

@@ -23,6 +23,10 @@ QString GetTaxCurrency(refdata::ReferenceDatabase& db, const QString& taxCode,
     try {
         const std::optional<QString> currency = db.findTaxCurrency(taxCode.left(2), carrier.left(2));
         return currency ? *currency : u"USD"_s;
+    } catch (const refdata::DbTimeout&) {
+        // A database that does not answer is no missing entry: the run ends, instead of
+        // going on with the shown currency and waiting again for every further tax.
+        throw;
     } catch (const std::exception&) {
         return {};
     }

@@ -44,7 +44,8 @@ private:
 
 // The currency of a tax code for a carrier: the CURRENCY_CODE of the carrier's own row,
 // else of the row for every carrier; "USD" when the table has no row for the code;
-// empty when that column is empty or the lookup fails.
+// empty when that column is empty or the lookup fails. A database that does not answer
+// in time (refdata::DbTimeout) is raised to the caller.
 QString GetTaxCurrency(refdata::ReferenceDatabase& db, const QString& taxCode,
                        const QString& carrier);
 

@@ -41,4 +41,6 @@ bool DbError::isConnectionLost() const
     return false;
 }
 
+bool DbError::isOpenedElsewhere() const { return hasGdsCode(isc_already_opened); }
+
 } // namespace refdata

@@ -33,10 +33,20 @@ public:
     bool isLockConflict() const;
     // The connection to the server is gone (network error, shutdown, lost connection).
     bool isConnectionLost() const;
+    // The embedded engine refused the file because another program has it open.
+    bool isOpenedElsewhere() const;
 
 private:
     int m_sqlCode;
     std::vector<long> m_gdsCodes;
+};
+
+// The database did not answer within the connection's time limit; the connection was
+// dropped. Unlike other database errors, no lookup takes it for "no entry": the action
+// that met it ends.
+class DbTimeout : public DbError {
+public:
+    using DbError::DbError;
 };
 
 } // namespace refdata

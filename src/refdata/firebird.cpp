@@ -11,6 +11,10 @@
 #include <dlfcn.h>
 
 #include <algorithm>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+#include <utility>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -78,8 +82,33 @@ DbError Status::error()
     return DbError(fromWin1251(QByteArray(text)).trimmed(), sqlCode, std::move(codes));
 }
 
+Status::Status(Connection& connection) : Status()
+{
+    m_watched = &connection;
+    connection.beginCall();
+}
+
+Status::~Status()
+{
+    if (m_watched)
+        m_watched->endCall();
+    m_status->dispose();
+}
+
+void Status::checkCutOff(Connection& connection)
+{
+    if (!connection.cutOff())
+        return;
+    // Whatever the aborted call said (a lost connection, mostly), the cause is that the
+    // server did not answer in time.
+    m_wrapper.init();
+    connection.abandonCall();
+    throw DbTimeout(connection.timeoutMessage());
+}
+
 void Status::check(Connection& connection)
 {
+    checkCutOff(connection);
     if (!failed())
         return;
     DbError e = error();
@@ -115,9 +144,140 @@ QString fromWin1251(const QByteArray& bytes)
 }
 
 // ---------------------------------------------------------------------------------------
+// Watchdog
+
+// Cuts off a call of the client library that waits longer than its limit. The client
+// library gives no time limit for a call on an attachment whose server stopped or whose
+// network vanished without a reset: the call waits for the server's answer for ever. The
+// watchdog's thread then aborts the attachment (fb_cancel_abort), which closes its
+// connection, and the waiting call returns with an error.
+class Watchdog {
+public:
+    Watchdog() : m_thread([this] { run(); }) {}
+    ~Watchdog()
+    {
+        {
+            const std::lock_guard lock(m_mutex);
+            m_stop = true;
+        }
+        m_wake.notify_one();
+        m_thread.join();
+    }
+    Watchdog(const Watchdog&) = delete;
+    Watchdog& operator=(const Watchdog&) = delete;
+
+    void arm(Firebird::IAttachment* attachment, std::chrono::steady_clock::duration limit)
+    {
+        {
+            const std::lock_guard lock(m_mutex);
+            m_attachment = attachment;
+            m_deadline = std::chrono::steady_clock::now() + limit;
+            m_fired = false;
+        }
+        m_wake.notify_one();
+    }
+
+    // Ends the watch. True when it fired; the attachment is no longer touched here once
+    // this returns.
+    bool disarm()
+    {
+        const std::lock_guard lock(m_mutex);
+        m_attachment = nullptr;
+        return std::exchange(m_fired, false);
+    }
+
+    bool fired() const
+    {
+        const std::lock_guard lock(m_mutex);
+        return m_fired;
+    }
+
+private:
+    void run()
+    {
+        std::unique_lock lock(m_mutex);
+        while (!m_stop) {
+            if (!m_attachment) {
+                m_wake.wait(lock);
+                continue;
+            }
+            if (m_wake.wait_until(lock, m_deadline) == std::cv_status::no_timeout)
+                continue; // disarmed, armed anew or stopped
+            if (!m_attachment || std::chrono::steady_clock::now() < m_deadline)
+                continue;
+            // Under the lock, so that the attachment cannot be released meanwhile.
+            Status st;
+            m_attachment->cancelOperation(st.get(), fb_cancel_abort);
+            m_fired = true;
+            m_attachment = nullptr;
+        }
+    }
+
+    mutable std::mutex m_mutex;
+    std::condition_variable m_wake;
+    Firebird::IAttachment* m_attachment = nullptr;
+    std::chrono::steady_clock::time_point m_deadline;
+    bool m_fired = false;
+    bool m_stop = false;
+    std::thread m_thread; // last: it starts once the rest is there
+};
+
+// ---------------------------------------------------------------------------------------
 // Connection
 
 Connection::Connection() = default;
+
+namespace {
+
+// Firebird's own words ("Database already opened with engine instance, incompatible with
+// current") do not tell an agent what to do.
+QString openedElsewhereMessage(const QString& databaseName)
+{
+    return u"Another program has the database %1 open. A plain path opens the file with "
+           u"Firebird's embedded engine, which lets one program at a time use it: close the "
+           u"other program, or, for several agents, put the database on a Firebird server and "
+           u"name it host:path in DATABASE (README, Reference database)."_s.arg(databaseName);
+}
+
+} // namespace
+
+QString Connection::timeoutMessage() const
+{
+    return u"The database does not answer: %1 gave no answer within %2 s. The connection to "
+           u"it is closed, and the next action connects again. Check that the database "
+           u"server runs and that the network reaches it."_s
+        .arg(m_databaseName, QString::number(m_timeLimit.count()));
+}
+
+void Connection::beginCall()
+{
+    if (m_callDepth++ > 0 || !m_attachment || m_timeLimit.count() <= 0)
+        return;
+    if (!m_watchdog)
+        m_watchdog = std::make_unique<Watchdog>();
+    m_watchdog->arm(m_attachment, m_timeLimit);
+}
+
+bool Connection::cutOff() const { return m_watchdog && m_watchdog->fired(); }
+
+void Connection::abandonCall()
+{
+    if (m_watchdog)
+        m_watchdog->disarm();
+    drop();
+    m_reattach = true;
+}
+
+bool Connection::endCall()
+{
+    if (--m_callDepth > 0 || !m_watchdog)
+        return false;
+    if (!m_watchdog->disarm())
+        return false;
+    drop();
+    m_reattach = true;
+    return true;
+}
 
 Connection::~Connection()
 {
@@ -162,16 +322,33 @@ void Connection::connect()
     dpb->insertString(st.get(), isc_dpb_user_name, user.constData());
     dpb->insertString(st.get(), isc_dpb_password, password.constData());
     dpb->insertString(st.get(), isc_dpb_lc_ctype, "WIN1251");
+    // Bounds the wait for a server that takes the network connection but does not
+    // answer it (stopped, or its machine gone); Firebird's own default is 180 s.
+    if (m_timeLimit.count() > 0)
+        dpb->insertInt(st.get(), isc_dpb_connect_timeout, int(m_timeLimit.count()));
     if (st.failed()) {
         DbError e = st.error();
         dpb->dispose();
         throw e;
     }
     const QByteArray file = QFile::encodeName(m_databaseName);
+    const auto started = std::chrono::steady_clock::now();
     Firebird::IAttachment* att = c.dispatcher->attachDatabase(
         st.get(), file.constData(), dpb->getBufferLength(st.get()), dpb->getBuffer(st.get()));
     dpb->dispose();
-    st.check();
+    // A refusal that came when the connect time-out ran out is the server not answering
+    // ("connection rejected by remote interface" says nothing of the kind).
+    if (st.failed() && m_timeLimit.count() > 0 &&
+        std::chrono::steady_clock::now() - started >= m_timeLimit - std::chrono::milliseconds(200)) {
+        st->init();
+        throw DbTimeout(timeoutMessage());
+    }
+    if (st.failed()) {
+        DbError e = st.error();
+        if (e.isOpenedElsewhere())
+            throw DbError(openedElsewhereMessage(m_databaseName), e.sqlCode(), e.gdsCodes());
+        throw e;
+    }
 
     const unsigned char items[] = {isc_info_db_sql_dialect, isc_info_end};
     unsigned char info[32] = {};
@@ -197,10 +374,16 @@ void Connection::disconnect()
         return;
     for (Transaction* t : m_transactions)
         t->rollback();
-    Status st;
+    if (!m_attachment)
+        return; // a rollback ran into the time limit: the attachment is dropped
+    Status st(*this);
     m_attachment->detach(st.get());
+    if (cutOff())
+        return; // dropped when the status ends
     if (st.failed()) {
         const DbError e = st.error();
+        if (m_watchdog)
+            m_watchdog->disarm();
         m_attachment->release();
         m_attachment = nullptr;
         ++m_generation;
@@ -214,6 +397,8 @@ void Connection::disconnect()
 
 void Connection::drop()
 {
+    if (m_watchdog)
+        m_watchdog->disarm(); // before the attachment it watches goes
     for (Transaction* t : m_transactions)
         t->forget();
     if (m_attachment)
@@ -262,9 +447,9 @@ void Transaction::start()
             throw DbError(u"Unknown transaction parameter \"%1\"."_s.arg(p));
         tpb.push_back(known->second);
     }
-    Status st;
-    Firebird::ITransaction* t = m_connection.attachment()->startTransaction(
-        st.get(), unsigned(tpb.size()), tpb.data());
+    Firebird::IAttachment* att = m_connection.attachment();
+    Status st(m_connection);
+    Firebird::ITransaction* t = att->startTransaction(st.get(), unsigned(tpb.size()), tpb.data());
     st.check(m_connection);
     m_transaction = t;
 }
@@ -273,7 +458,7 @@ void Transaction::commit()
 {
     if (!m_transaction)
         return;
-    Status st;
+    Status st(m_connection);
     m_transaction->commit(st.get());
     st.check(m_connection);
     m_transaction = nullptr; // a successful commit releases the interface
@@ -283,7 +468,7 @@ void Transaction::commitRetaining()
 {
     if (!m_transaction)
         return;
-    Status st;
+    Status st(m_connection);
     m_transaction->commitRetaining(st.get());
     st.check(m_connection);
 }
@@ -294,7 +479,7 @@ void Transaction::rollback()
         return;
     // A rollback that fails (the connection is gone) still ends the transaction here:
     // the server rolls it back when the attachment ends.
-    Status st;
+    Status st(m_connection);
     m_transaction->rollback(st.get());
     if (st.failed())
         m_transaction->release();

@@ -13,6 +13,7 @@
 #include <QStringList>
 #include <QTime>
 
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <variant>
@@ -71,6 +72,13 @@ struct Column {
 
 class Transaction;
 class Statement;
+class Watchdog;
+namespace fbclient {
+class Status;
+}
+
+// How long one database action may wait for the server unless the settings say otherwise.
+inline constexpr std::chrono::seconds DefaultTimeLimit{15};
 
 // One attachment to a database file, local (embedded engine) or "host:path" on a server.
 class Connection {
@@ -84,6 +92,13 @@ public:
     const QString& databaseName() const { return m_databaseName; }
     void setUserName(const QString& name) { m_userName = name; }
     void setPassword(const QString& password) { m_password = password; }
+    // How long a connection attempt and every call on the attachment may wait for the
+    // server. A call still waiting then is cut off, the attachment is dropped (the next
+    // use attaches again) and the call fails with timeoutMessage().
+    void setTimeLimit(std::chrono::seconds limit) { m_timeLimit = limit; }
+    std::chrono::seconds timeLimit() const { return m_timeLimit; }
+    // "The database ... does not answer": where it is, the limit, what to do.
+    QString timeoutMessage() const;
 
     // Attaches with the user name, the password and lc_ctype WIN1251, no login dialog.
     void connect();
@@ -107,8 +122,18 @@ public:
 private:
     friend class Transaction;
     friend class Statement;
+    friend class fbclient::Status;
     // Drops the attachment without talking to the server, after the connection was lost.
     void drop();
+    // A call of the client library on the attachment begins or ends (calls nest; the
+    // outermost one is watched). endCall is true when the watchdog cut the call off;
+    // the attachment is dropped then.
+    void beginCall();
+    bool endCall();
+    // The watchdog cut the current call off.
+    bool cutOff() const;
+    // After a cut-off: ends the watch at once and drops the attachment.
+    void abandonCall();
     // The attachment; attaches again after a lost connection, raises when the connection
     // was never made or was closed.
     Firebird::IAttachment* attachment();
@@ -122,6 +147,9 @@ private:
     std::uint64_t m_generation = 0;
     std::vector<Transaction*> m_transactions;
     bool m_reattach = false; // the attachment was dropped after a lost connection
+    std::chrono::seconds m_timeLimit = DefaultTimeLimit;
+    std::unique_ptr<Watchdog> m_watchdog; // started by the first watched call
+    int m_callDepth = 0;
 };
 
 // A transaction of a connection with explicit parameters ("write", "read", "nowait",

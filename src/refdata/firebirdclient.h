@@ -27,7 +27,10 @@ Client& client();
 class Status {
 public:
     Status() : m_status(client().master->getStatus()), m_wrapper(m_status) {}
-    ~Status() { m_status->dispose(); }
+    // A status for calls on the connection's attachment: they are watched, from here to
+    // the end of the status, by the connection's time limit.
+    explicit Status(Connection& connection);
+    ~Status();
     Status(const Status&) = delete;
     Status& operator=(const Status&) = delete;
 
@@ -42,12 +45,16 @@ public:
         if (failed())
             throw error();
     }
-    // As check(), for a call on an attachment: a lost connection is dropped first.
+    // As check(), for a call on an attachment: a lost connection is dropped first, and a
+    // call the time limit cut off fails with the connection's time-out message.
     void check(Connection& connection);
+    // Raises the time-out error when the watchdog cut the connection's call off.
+    void checkCutOff(Connection& connection);
 
 private:
     Firebird::IStatus* m_status;
     Firebird::CheckStatusWrapper m_wrapper;
+    Connection* m_watched = nullptr;
 };
 
 } // namespace fbclient

@@ -106,7 +106,7 @@ void writeAs(unsigned char* p, T v)
 QString readBlobText(Connection& connection, Firebird::IAttachment* att,
                      Firebird::ITransaction* tra, ISC_QUAD id)
 {
-    Status st;
+    Status st(connection);
     Firebird::IBlob* blob = att->openBlob(st.get(), tra, &id, 0, nullptr);
     st.check(connection);
     QByteArray bytes;
@@ -126,6 +126,7 @@ QString readBlobText(Connection& connection, Firebird::IAttachment* att,
     if (st.failed())
         blob->release();
     if (failed) {
+        st.checkCutOff(connection);
         connection.noteError(error);
         throw error;
     }
@@ -198,7 +199,7 @@ void Statement::release()
     const bool live = m_connection.connected() && m_generation == m_connection.m_generation;
     if (m_cursor) {
         if (live && m_cursorTransaction && m_cursorTransaction->active()) {
-            Status st;
+            Status st(m_connection);
             m_cursor->close(st.get());
             if (st.failed())
                 m_cursor->release();
@@ -213,7 +214,7 @@ void Statement::release()
     }
     if (m_statement) {
         if (live) {
-            Status st;
+            Status st(m_connection);
             m_statement->free(st.get());
             if (st.failed())
                 m_statement->release();
@@ -233,7 +234,7 @@ void Statement::prepare(Transaction& transaction)
     Firebird::IAttachment* att = m_connection.attachment();
     transaction.startIfNeeded();
     const QByteArray text = toWin1251(toPositional(m_sql).sql);
-    Status st;
+    Status st(m_connection);
     Firebird::IStatement* stmt =
         att->prepare(st.get(), transaction.m_transaction, unsigned(text.size()), text.constData(),
                      m_connection.dialect(), Firebird::IStatement::PREPARE_PREFETCH_METADATA);
@@ -374,7 +375,7 @@ void Statement::open(Transaction& transaction)
     transaction.startIfNeeded();
     Firebird::IMessageMetadata* inMeta = nullptr;
     std::vector<unsigned char> in = inputMessage(&inMeta);
-    Status st;
+    Status st(m_connection);
     Firebird::IResultSet* cursor =
         m_statement->openCursor(st.get(), transaction.m_transaction, inMeta,
                                 in.empty() ? nullptr : in.data(), m_outputMetadata, 0);
@@ -389,7 +390,7 @@ bool Statement::next()
 {
     if (!m_cursor)
         return false;
-    Status st;
+    Status st(m_connection);
     const int r = m_cursor->fetchNext(st.get(), m_outputBuffer.data());
     st.check(m_connection);
     if (r != Firebird::IStatus::RESULT_OK)
@@ -411,7 +412,7 @@ void Statement::close()
         cursor->release();
         return;
     }
-    Status st;
+    Status st(m_connection);
     cursor->close(st.get());
     if (st.failed())
         cursor->release();
@@ -424,7 +425,7 @@ std::uint64_t Statement::execute(Transaction& transaction)
     transaction.startIfNeeded();
     Firebird::IMessageMetadata* inMeta = nullptr;
     std::vector<unsigned char> in = inputMessage(&inMeta);
-    Status st;
+    Status st(m_connection);
     const bool hasOutput = !m_columns.empty();
     m_statement->execute(st.get(), transaction.m_transaction, inMeta,
                          in.empty() ? nullptr : in.data(), hasOutput ? m_outputMetadata : nullptr,

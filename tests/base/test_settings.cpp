@@ -181,6 +181,30 @@ INSTANTIATE_TEST_SUITE_P(Cases, IniBoolTest,
                                          BoolCase{"FLAG=0 ; off", true, true},
                                          BoolCase{"", true, true}));
 
+struct DbTimeoutCase {
+    const char* line; // empty: no key at all
+    int expected;     // seconds
+};
+
+class DbTimeoutTest : public IniFixture, public testing::WithParamInterface<DbTimeoutCase> {};
+
+// The database time limit, both sides of its range; outside it the default holds.
+TEST_P(DbTimeoutTest, SecondsFromOneToAnHour)
+{
+    writeFile(QByteArray("[MAIN]\n") + GetParam().line + "\n");
+    EXPECT_EQ(readSettings(path(), q(u"/db/sprrate.gdb")).dbTimeout, GetParam().expected)
+        << GetParam().line;
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, DbTimeoutTest,
+                         testing::Values(DbTimeoutCase{"", 15}, DbTimeoutCase{"DBTIMEOUT=1", 1},
+                                         DbTimeoutCase{"DBTIMEOUT=0", 15},
+                                         DbTimeoutCase{"DBTIMEOUT=-3", 15},
+                                         DbTimeoutCase{"dbtimeout= 60", 60},
+                                         DbTimeoutCase{"DBTIMEOUT=3600", 3600},
+                                         DbTimeoutCase{"DBTIMEOUT=3601", 15},
+                                         DbTimeoutCase{"DBTIMEOUT=soon", 15}));
+
 TEST_F(IniFixture, ValuesAreCutAt2047Characters)
 {
     const QByteArray longValue(3000, 'x');

@@ -4,15 +4,20 @@
 #include "host/termlinkclient.h"
 #include "support/qtapp.h"
 #include "support/recordinginteraction.h"
+#include "support/termlinkrelay.h"
 #include "support/velmoraterm.h"
 
 #include <QDeadlineTimer>
 #include <QFile>
+#include <QLocalSocket>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QtEndian>
 
 #include <csignal>
+#include <functional>
 #include <gtest/gtest.h>
+#include <optional>
 #include <thread>
 
 using namespace host;
@@ -168,6 +173,21 @@ TEST_F(TermLink, ATerminalThatStopsAnsweringRunsIntoTheTimeLimit)
     EXPECT_EQ(link.session().Send(u"MD"_s, 1).Text, u"NOTHING TO SCROLL\n>"_s);
 }
 
+TEST_F(TermLink, ATerminalThatNeverAnswersTheSessionCountSaysSo)
+{
+    terminal.start(u"sessions 1\n"_s);
+    testsupport::TermLinkRelay silent(terminal.socket(), terminal.socket() + u".relay"_s,
+                                      [](const QByteArray& request, const QByteArray& answer) {
+                                          return testsupport::TermLinkRelay::kindOf(request) == 'N'
+                                                     ? QByteArray()
+                                                     : answer;
+                                      });
+    registerTermLink(registry, {silent.socket(), 300ms});
+    link.ConnectHost();
+    EXPECT_FALSE(link.HostConnected());
+    EXPECT_EQ(ui.messages, QStringList{u"The terminal did not answer within 0.3 s."_s});
+}
+
 TEST_F(TermLink, ACommandNoTerminalWouldTakeIsRefused)
 {
     terminal.start(u"sessions 1\n"_s);
@@ -248,5 +268,179 @@ INSTANTIATE_TEST_SUITE_P(Limit, TermLinkSize,
                          testing::Values(SizeCase{"exactlyOneMebibyte", 1 << 20, true},
                                          SizeCase{"oneByteMore", (1 << 20) + 1, false}),
                          [](const auto& info) { return std::string(info.param.name); });
+
+// ---------------------------------------------------------------------------------------
+// A terminal that breaks the protocol: every break drops the connection with its own
+// message, and nothing after it is taken for an answer.
+
+QByteArray frameHeader(std::uint32_t length)
+{
+    QByteArray h(4, Qt::Uninitialized);
+    qToBigEndian(length, h.data());
+    return h;
+}
+
+// The answer frame with its request number (bytes 5 to 8) replaced.
+QByteArray renumbered(QByteArray answer, std::uint32_t number)
+{
+    qToBigEndian(number, answer.data() + 5);
+    return answer;
+}
+
+struct BreakCase {
+    const char* name;
+    // What the client gets instead of velmora-term's answer to the display request.
+    std::function<QByteArray(const QByteArray& answer)> answer;
+    // The message of the first call that meets the break: the request for the display
+    // (or, when that answer is whole, the command after it).
+    QString message;
+};
+
+class TermLinkBreak : public TermLink, public testing::WithParamInterface<BreakCase> {};
+
+TEST_P(TermLinkBreak, DropsTheConnectionWithAProtocolError)
+{
+    terminal.startFile(samplePath(u"spr-record.scn"));
+    testsupport::TermLinkRelay relay(terminal.socket(), terminal.socket() + u".relay"_s,
+                                     [&](const QByteArray& request, const QByteArray& answer) {
+                                         return testsupport::TermLinkRelay::kindOf(request) == 'L'
+                                                    ? GetParam().answer(answer)
+                                                    : answer;
+                                     });
+    registerTermLink(registry, {relay.socket(), 30s});
+    link.ConnectHost();
+    ASSERT_TRUE(link.HostConnected()) << ui.messages.join(u'|').toStdString();
+    HostSession& session = link.session();
+    try {
+        session.LastResponse();
+        session.Send(u"MD"_s, 1);
+        ADD_FAILURE() << "the broken answer was taken";
+    } catch (const HostError& e) {
+        EXPECT_TRUE(e.message().startsWith(GetParam().message)) << e.message().toStdString();
+    }
+    // The connection is gone for good: no later answer can be taken for another's.
+    try {
+        session.Send(u"MD"_s, 1);
+        ADD_FAILURE() << "the broken connection answered";
+    } catch (const HostError& e) {
+        EXPECT_EQ(e.message(), u"The connection to the terminal was lost by an earlier error."_s);
+    }
+    EXPECT_TRUE(ui.messages.isEmpty());
+}
+
+const QString ProtocolError = u"Protocol error on the terminal link: "_s;
+
+INSTANTIATE_TEST_SUITE_P(
+    Protocol, TermLinkBreak,
+    testing::Values(
+        // The copy is either already there when the next command would go out, or it
+        // comes as the answer to that command, with the display request's number.
+        BreakCase{"displayAnsweredTwice", [](const QByteArray& a) { return a + a; }, ProtocolError},
+        BreakCase{"answerOfAnotherRequest", [](const QByteArray& a) { return renumbered(a, 7); },
+                  ProtocolError + u"the answer to request 7 came for request 1."_s},
+        BreakCase{"answerNumberedZero", [](const QByteArray& a) { return renumbered(a, 0); },
+                  ProtocolError + u"the answer to request 0 came for request 1."_s},
+        BreakCase{"frameOfLengthZero", [](const QByteArray&) { return frameHeader(0); },
+                  ProtocolError + u"a frame of length 0."_s},
+        BreakCase{"frameWithoutItsNumber",
+                  [](const QByteArray& a) { return frameHeader(3) + a.mid(4, 3); },
+                  ProtocolError + u"a frame of 3 bytes, too short for its request number."_s},
+        BreakCase{"answerOfUnknownKind",
+                  [](QByteArray a) {
+                      a[4] = 'Q';
+                      return a;
+                  },
+                  ProtocolError + u"an answer of unknown kind."_s},
+        BreakCase{"textThatIsNotUtf8",
+                  [](const QByteArray& a) {
+                      return frameHeader(7) + a.mid(4, 5) + QByteArray("\xff\xfe");
+                  },
+                  ProtocolError + u"an answer that is not UTF-8 text."_s}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// velmora-term's side: every answer repeats its request's number, and a request that
+// breaks the protocol ends the connection.
+class RawClient {
+public:
+    explicit RawClient(const QString& socketName)
+    {
+        socket.connectToServer(socketName);
+        if (!socket.waitForConnected(5000))
+            throw std::runtime_error("no terminal");
+    }
+    void write(const QByteArray& bytes)
+    {
+        socket.write(bytes);
+        socket.waitForBytesWritten(5000);
+    }
+    // The next whole frame, or nothing when the terminal closed the connection.
+    std::optional<QByteArray> read()
+    {
+        const QDeadlineTimer deadline(5000);
+        while (!deadline.hasExpired()) {
+            if (auto frame = testsupport::TermLinkRelay::takeFrame(buffer))
+                return frame;
+            if (socket.state() != QLocalSocket::ConnectedState)
+                return std::nullopt;
+            socket.waitForReadyRead(50);
+            buffer += socket.readAll();
+        }
+        throw std::runtime_error("the terminal neither answered nor closed");
+    }
+    QLocalSocket socket;
+    QByteArray buffer;
+};
+
+QByteArray request(char kind, std::uint32_t number, const QByteArray& text = {})
+{
+    QByteArray payload(5, Qt::Uninitialized);
+    payload[0] = kind;
+    qToBigEndian(number, payload.data() + 1);
+    return frameHeader(static_cast<std::uint32_t>(payload.size() + text.size())) + payload + text;
+}
+
+TEST_F(TermLink, VelmoraTermRepeatsTheNumberOfEveryRequest)
+{
+    terminal.start(u"sessions 2\n"_s);
+    RawClient client(terminal.socket());
+    client.write(request('N', 41) + request('S', 0xFFFFFFFFu, "MD") + request('?', 5));
+    const auto count = client.read();
+    const auto md = client.read();
+    const auto unknown = client.read();
+    ASSERT_TRUE(count && md && unknown);
+    EXPECT_EQ(*count, frameHeader(6) + QByteArray("R\0\0\0\x29"
+                                                  "2",
+                                                  6));
+    EXPECT_EQ(md->mid(4, 5), QByteArray("R\xff\xff\xff\xff", 5));
+    EXPECT_EQ(unknown->mid(4, 5), QByteArray("E\0\0\0\x05", 5));
+    EXPECT_EQ(terminal.journal(), QStringList{u"MD"_s});
+}
+
+struct BadRequest {
+    const char* name;
+    QByteArray bytes;
+};
+
+class VelmoraTermBadRequest : public TermLink, public testing::WithParamInterface<BadRequest> {};
+
+TEST_P(VelmoraTermBadRequest, EndsTheConnectionAndRunsNothing)
+{
+    terminal.start(u"sessions 1\n"_s);
+    RawClient client(terminal.socket());
+    client.write(GetParam().bytes + request('S', 2, "MD"));
+    EXPECT_FALSE(client.read()) << "the terminal answered after a broken request";
+    EXPECT_TRUE(terminal.journal().isEmpty());
+    // and it goes on serving others
+    RawClient other(terminal.socket());
+    other.write(request('N', 1));
+    EXPECT_TRUE(other.read());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Protocol, VelmoraTermBadRequest,
+    testing::Values(BadRequest{"lengthZero", frameHeader(0)},
+                    BadRequest{"withoutItsNumber", frameHeader(3) + QByteArray("S\0\0", 3)},
+                    BadRequest{"notUtf8", frameHeader(7) + QByteArray("S\0\0\0\1\xff\xfe", 7)}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace

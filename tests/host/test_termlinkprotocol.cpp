@@ -12,9 +12,9 @@ namespace {
 
 TEST(FrameReader, CutsFramesOutOfAStreamHoweverItArrives)
 {
-    const QByteArray stream = encodeFrame(kind::Answer, u"PAGE ONE\n)>"_s) +
-                              encodeFrame(kind::Error, QString()) +
-                              encodeFrame(kind::Send, u"FQC10.00USD/RUB \u20ac"_s);
+    const QByteArray stream = encodeFrame(kind::Answer, 1, u"PAGE ONE\n)>"_s) +
+                              encodeFrame(kind::Error, 0x01020304u, QString()) +
+                              encodeFrame(kind::Send, 0xFFFFFFFFu, u"FQC10.00USD/RUB \u20ac"_s);
     for (qsizetype chunk : {qsizetype(1), qsizetype(3), stream.size()}) {
         SCOPED_TRACE(chunk);
         FrameReader reader(100);
@@ -26,11 +26,15 @@ TEST(FrameReader, CutsFramesOutOfAStreamHoweverItArrives)
         }
         ASSERT_EQ(frames.size(), 3u);
         EXPECT_EQ(frames[0].kind, kind::Answer);
+        EXPECT_EQ(frames[0].number, 1u);
         EXPECT_EQ(frames[0].text, u"PAGE ONE\n)>"_s);
         EXPECT_EQ(frames[1].kind, kind::Error);
+        EXPECT_EQ(frames[1].number, 0x01020304u);
         EXPECT_TRUE(frames[1].text.isEmpty());
+        EXPECT_EQ(frames[2].number, 0xFFFFFFFFu);
         EXPECT_EQ(frames[2].text, u"FQC10.00USD/RUB \u20ac"_s);
         EXPECT_FALSE(reader.failed());
+        EXPECT_FALSE(reader.hasPendingBytes());
     }
 }
 
@@ -41,10 +45,12 @@ QByteArray header(std::uint32_t length)
     return h;
 }
 
+using Failure = FrameReader::Failure;
+
 struct LengthCase {
     const char* name;
-    std::uint32_t length; // announced payload length (kind byte + text)
-    bool fails;
+    std::uint32_t length; // announced payload length (kind, request number, text)
+    Failure failure;
 };
 
 class FrameLength : public testing::TestWithParam<LengthCase> {};
@@ -56,20 +62,35 @@ TEST_P(FrameLength, IsCheckedOnTheHeaderAlone)
     FrameReader reader(10);
     reader.append(header(GetParam().length));
     EXPECT_FALSE(reader.next());
-    EXPECT_EQ(reader.failed(), GetParam().fails);
-    if (GetParam().fails) {
+    EXPECT_EQ(reader.failure(), GetParam().failure);
+    EXPECT_EQ(reader.failed(), GetParam().failure != Failure::None);
+    if (reader.failed()) {
         EXPECT_EQ(reader.failedLength(), GetParam().length);
-        reader.append(encodeFrame(kind::Answer, u"X"_s)); // nothing after it is trusted
+        reader.append(encodeFrame(kind::Answer, 1, u"X"_s)); // nothing after it is trusted
         EXPECT_FALSE(reader.next());
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Limits, FrameLength,
-                         testing::Values(LengthCase{"empty", 0, true},
-                                         LengthCase{"kindOnly", 1, false},
-                                         LengthCase{"atTheLimit", 11, false},
-                                         LengthCase{"oneByteOver", 12, true},
-                                         LengthCase{"fourGigabytes", 0xFFFFFFFFu, true}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Limits, FrameLength,
+    testing::Values(LengthCase{"empty", 0, Failure::Empty},
+                    LengthCase{"kindOnly", 1, Failure::TooShort},
+                    LengthCase{"oneByteOfTheNumberMissing", 4, Failure::TooShort},
+                    LengthCase{"noText", 5, Failure::None},
+                    LengthCase{"atTheLimit", 15, Failure::None},
+                    LengthCase{"oneByteOver", 16, Failure::TooLarge},
+                    LengthCase{"fourGigabytes", 0xFFFFFFFFu, Failure::TooLarge}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(FrameReader, TextThatIsNotUtf8BreaksTheStream)
+{
+    QByteArray frame = encodeFrame(kind::Answer, 3, u"AB"_s);
+    frame[9] = '\xff';
+    FrameReader reader(100);
+    reader.append(frame + encodeFrame(kind::Answer, 4, u"C"_s));
+    EXPECT_FALSE(reader.next());
+    EXPECT_EQ(reader.failure(), Failure::NotUtf8);
+    EXPECT_FALSE(reader.next());
+}
 
 } // namespace

@@ -2,6 +2,9 @@
 
 #include "support/testdatabase.h"
 
+#include <QDeadlineTimer>
+#include <QProcess>
+
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -271,4 +274,49 @@ TEST(Connection, EmptyNameAndMissingFileAreRefused)
             << e.message().toStdString();
     }
     EXPECT_FALSE(c.connected());
+}
+
+// Another program (isql-fb) holds the file open with the embedded engine: the second
+// opener is told so, and what to do, instead of Firebird's "Database already opened with
+// engine instance, incompatible with current".
+TEST(Connection, AFileAnotherProgramHasOpenSaysSoAndNamesTheServer)
+{
+    TestDatabase db;
+    QProcess other;
+    other.setProcessChannelMode(QProcess::MergedChannels);
+    other.start(u"isql-fb"_s, {u"-q"_s, u"-user"_s, u"SYSDBA"_s, db.path()});
+    ASSERT_TRUE(other.waitForStarted(10000));
+    other.write("select 'IS' || 'OPEN' from rdb$database;\n");
+    QByteArray out;
+    const QDeadlineTimer deadline(30000);
+    while (!out.contains("ISOPEN") && !deadline.hasExpired() &&
+           other.state() == QProcess::Running) {
+        other.waitForReadyRead(100);
+        out += other.readAll();
+    }
+    ASSERT_TRUE(out.contains("ISOPEN")) << out.toStdString();
+
+    Connection c;
+    c.setDatabaseName(db.path());
+    c.setUserName(u"sysdba"_s);
+    try {
+        c.connect();
+        ADD_FAILURE() << "a second program opened the file";
+    } catch (const DbError& e) {
+        EXPECT_TRUE(e.isOpenedElsewhere());
+        EXPECT_TRUE(e.message().startsWith(u"Another program has the database "_s + db.path() +
+                                           u" open."_s))
+            << e.message().toStdString();
+        EXPECT_TRUE(e.message().contains(u"Firebird server"_s));
+        EXPECT_TRUE(e.message().contains(u"README, Reference database"_s));
+    }
+    EXPECT_FALSE(c.connected());
+
+    // Once the other program has ended, the file opens.
+    other.closeWriteChannel();
+    if (!other.waitForFinished(10000))
+        other.kill();
+    other.waitForFinished(5000);
+    c.connect();
+    EXPECT_TRUE(c.connected());
 }

@@ -12,10 +12,10 @@
 #include "support/qtapp.h"
 #include "support/recordinginteraction.h"
 #include "support/testapplication.h"
+#include "support/termlinkrelay.h"
 #include "support/testdatabase.h"
 #include "support/velmoraterm.h"
 
-#include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
@@ -26,7 +26,9 @@
 #include <signal.h>
 
 #include <atomic>
+#include <condition_variable>
 #include <iostream>
+#include <mutex>
 #include <thread>
 
 using namespace Qt::Literals::StringLiterals;
@@ -209,6 +211,171 @@ INSTANTIATE_TEST_SUITE_P(Faults, ServerGone,
                              return info.param == ServerFault::Stopped ? "Stopped" : "Killed";
                          });
 
+// ---------------------------------------------------------------------------------------
+// The database server freezes (SIGSTOP): its port takes connections and nothing answers.
+// Every action must end within the time limit with the "does not answer" message, and
+// work again once the server goes on.
+
+enum class FrozenAt { Lookup, NewConnection, ListRefresh, ListPost };
+
+struct FreezeCase {
+    const char* name;
+    FrozenAt when;
+};
+
+class ServerFrozen : public testing::TestWithParam<FreezeCase> {
+protected:
+    static constexpr std::chrono::seconds Limit{2};
+    // Generous: the point is that the action does not hang, not how fast it fails.
+    static constexpr qint64 BoundMs = (Limit.count() + 8) * 1000;
+
+    void SetUp() override
+    {
+        testsupport::ensureCoreApplication();
+        location = server.createDatabase(u"ref.gdb"_s, false);
+        for (const QString& sql : referenceData)
+            testsupport::execOn(location, sql, testsupport::FirebirdServer::userName(),
+                                testsupport::FirebirdServer::password());
+        db.setLocation(location, u"sysdba"_s, u"lanternix"_s);
+        db.IBDatabase.setTimeLimit(Limit);
+    }
+
+    testsupport::FirebirdServer server;
+    QString location;
+    refdata::ReferenceDatabase db;
+};
+
+TEST_P(ServerFrozen, TheActionEndsWithinTheLimitAndTheNextOneConnectsAgain)
+{
+    refdata::TableBrowser list(db);
+    list.setTableName(u"FARE_CURRENCY_RATE"_s);
+    if (GetParam().when != FrozenAt::NewConnection) {
+        ASSERT_EQ(db.findRates(u"USD"_s, u"RUB"_s, u"LH"_s).size(), 1u);
+        list.open();
+        ASSERT_EQ(list.windowRowCount(), 2);
+    }
+    if (GetParam().when == FrozenAt::ListPost) {
+        list.edit();
+        list.setNumber(u"RATE_AMOUNT"_s, 1.5);
+    }
+
+    server.pause();
+    // Should the action hang, the server goes on after a while, so that the test ends
+    // (and fails on the time) instead of hanging too.
+    std::mutex m;
+    std::condition_variable done;
+    bool finished = false;
+    std::thread rescue([&] {
+        std::unique_lock lock(m);
+        if (!done.wait_for(lock, std::chrono::seconds(60), [&] { return finished; }))
+            server.resume();
+    });
+    QElapsedTimer elapsed;
+    elapsed.start();
+    QString message;
+    try {
+        switch (GetParam().when) {
+        case FrozenAt::Lookup:
+        case FrozenAt::NewConnection:
+            db.findRates(u"USD"_s, u"RUB"_s, u"LH"_s);
+            break;
+        case FrozenAt::ListRefresh:
+            list.refresh();
+            break;
+        case FrozenAt::ListPost:
+            list.post();
+            break;
+        }
+        ADD_FAILURE() << "the action succeeded on a frozen server";
+    } catch (const refdata::DbError& e) {
+        message = e.message();
+    }
+    const qint64 ms = elapsed.elapsed();
+    {
+        const std::lock_guard lock(m);
+        finished = true;
+    }
+    done.notify_one();
+    rescue.join();
+    std::cout << "[ figures ] frozen server, " << GetParam().name << ": failed after " << ms
+              << " ms (limit " << Limit.count() << " s): " << message.toStdString() << "\n";
+    EXPECT_LT(ms, BoundMs);
+    EXPECT_EQ(message, db.IBDatabase.timeoutMessage());
+    EXPECT_TRUE(message.contains(location)) << "the message says where the database is";
+    EXPECT_FALSE(db.connected()) << "the connection is dropped";
+
+    server.resume();
+    if (GetParam().when == FrozenAt::ListPost)
+        list.cancel();
+    EXPECT_EQ(db.findRates(u"EUR"_s, u"RUB"_s, u"LH"_s).size(), 1u);
+    if (GetParam().when == FrozenAt::NewConnection)
+        list.open();
+    else
+        list.refresh();
+    EXPECT_EQ(list.windowRowCount(), 2);
+    EXPECT_NE(list.number(u"RATE_AMOUNT"_s), 1.5) << "the edit cut off was not committed";
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, ServerFrozen,
+                         testing::Values(FreezeCase{"Lookup", FrozenAt::Lookup},
+                                         FreezeCase{"NewConnection", FrozenAt::NewConnection},
+                                         FreezeCase{"ListRefresh", FrozenAt::ListRefresh},
+                                         FreezeCase{"ListPost", FrozenAt::ListPost}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// The limit comes from the settings file (DBTIMEOUT): a conversion run on a frozen
+// server ends with the message, before any update command.
+TEST(ServerFrozenUnderARun, TheRunStopsWithinTheSettingsLimitAndWritesNothing)
+{
+    testsupport::ensureCoreApplication();
+    testsupport::FirebirdServer server;
+    const QString location = server.createDatabase(u"run.gdb"_s, false);
+    for (const QString& sql : referenceData)
+        testsupport::execOn(location, sql, testsupport::FirebirdServer::userName(),
+                            testsupport::FirebirdServer::password());
+    testsupport::VelmoraTerm terminal;
+    terminal.start(recordScenario({}));
+    QTemporaryDir folder;
+    testsupport::writeSettingsFile(folder, "[MAIN]\nDATABASE=" + location.toUtf8() +
+                                               "\nDBTIMEOUT=2\n");
+    host::AutomationRegistry registry;
+    host::registerTermLink(registry, {terminal.socket(), std::chrono::seconds(30)});
+    testsupport::RecordingInteraction ui;
+    auto a = testsupport::startApplication(folder, registry, ui);
+    a->settings().getTaxOrgCurrency = true; // the run looks up each tax's currency too
+    ASSERT_EQ(a->btnRunClick().outcome, Outcome::Converted) << ui.messages.join(u'|').toStdString();
+
+    terminal.kill();
+    terminal.start(recordScenario({}));
+    ui.messages.clear();
+    server.pause();
+    std::atomic<bool> ended{false};
+    std::thread rescue([&] {
+        // Ends a hang after a minute, so that the test fails instead of hanging.
+        for (int i = 0; i < 600 && !ended; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        if (!ended)
+            server.resume();
+    });
+    QElapsedTimer elapsed;
+    elapsed.start();
+    const pricing::RunResult result = a->btnRunClick();
+    const qint64 ms = elapsed.elapsed();
+    ended = true;
+    rescue.join();
+    server.resume();
+    std::cout << "[ figures ] frozen server under a run (DBTIMEOUT=2): the run ended after " << ms
+              << " ms\n";
+    EXPECT_LT(ms, 10000);
+    EXPECT_EQ(result.outcome, Outcome::Failed);
+    ASSERT_EQ(ui.messages.size(), 1);
+    EXPECT_TRUE(ui.messages[0].startsWith(u"The SPR was not converted: the reference database "
+                                          u"failed: The database does not answer: "_s +
+                                          location))
+        << ui.messages[0].toStdString();
+    EXPECT_TRUE(result.updateCommands.isEmpty());
+}
+
 // sprrate-cli on a database the server serves, as "DATABASE=host/port:path" names it.
 TEST(ServerLocation, CommandLineRunConvertsFromADatabaseOnTheServer)
 {
@@ -281,29 +448,29 @@ TEST_P(TerminalKilled, RunEndsWithItsMessageWritesNothingAndWorksWhenTheTerminal
     auto a = testsupport::makeApplication(folder, s_db->path(), terminal.socket(), registry, ui);
     a->settings().getTaxOrgCurrency = true;
 
-    // Killed once the held command has reached the terminal (however busy the machine),
-    // so that the run is waiting for its answer.
     const qint64 pid = terminal.pid();
     QElapsedTimer elapsed;
     elapsed.start();
     std::atomic<qint64> killedAt{-1};
-    std::thread killer([&] {
-        const QDeadlineTimer deadline(15000);
+    // Killed once the terminal has the held command (not after a fixed time, which a
+    // loaded machine may not reach it in), and at least 400 ms into the run.
+    std::thread killer([&, pid] {
+        const QDeadlineTimer deadline(20000);
         while (!deadline.hasExpired()) {
             const QStringList journal = terminal.journal();
             if (!journal.isEmpty() && journal.last().startsWith(c.held))
                 break;
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }
+        std::this_thread::sleep_for(std::chrono::milliseconds(400));
         killedAt = elapsed.elapsed();
         ::kill(pid_t(pid), SIGKILL);
     });
     const pricing::RunResult result = a->btnRunClick();
     const qint64 ms = elapsed.elapsed();
     killer.join();
-    std::cout << "[ figures ] " << c.name << ": the run ended " << ms - killedAt
-              << " ms after the terminal was killed, " << killedAt.load()
-              << " ms into the run\n";
+    std::cout << "[ figures ] " << c.name << ": the run ended " << ms
+              << " ms after it started (killed at " << killedAt << " ms)\n";
 
     ASSERT_FALSE(terminal.journal().isEmpty());
     EXPECT_TRUE(terminal.journal().last().startsWith(c.held))
@@ -339,5 +506,48 @@ INSTANTIATE_TEST_SUITE_P(
         KillCase{"WhileWritingTheRecord", u"match TTI/T01/.* => updated then spr wait 20000"_s, {},
                  u"TTI/T01/"_s, true}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// ---------------------------------------------------------------------------------------
+// The terminal breaks the link's protocol during a run: it answers the display request
+// twice, so that the copy would be taken for the answer to "MD" and the tax page never
+// read. The run must stop as for a failed terminal, before any update command.
+
+TEST(TerminalBreaksTheProtocol, ADisplayAnsweredTwiceStopsTheRunBeforeAnyUpdate)
+{
+    testsupport::ensureCoreApplication();
+    TestDatabase db;
+    for (const QString& sql : referenceData)
+        db.exec(sql);
+    QTemporaryDir folder;
+    testsupport::VelmoraTerm terminal;
+    terminal.start(recordScenario({}));
+    testsupport::TermLinkRelay relay(terminal.socket(), terminal.socket() + u".relay"_s,
+                                     [](const QByteArray& request, const QByteArray& answer) {
+                                         return testsupport::TermLinkRelay::kindOf(request) == 'L'
+                                                    ? answer + answer
+                                                    : answer;
+                                     });
+    host::AutomationRegistry registry;
+    testsupport::RecordingInteraction ui;
+    auto a = testsupport::makeApplication(folder, db.path(), relay.socket(), registry, ui);
+
+    const pricing::RunResult result = a->btnRunClick();
+    EXPECT_EQ(result.outcome, Outcome::Failed) << ui.messages.join(u'|').toStdString();
+    ASSERT_EQ(ui.messages.size(), 1);
+    EXPECT_TRUE(ui.messages[0].startsWith(
+        u"The SPR was not converted: the host terminal failed: Protocol error on the terminal "
+        u"link: "_s))
+        << ui.messages[0].toStdString();
+    EXPECT_TRUE(ui.messages[0].contains(u"Nothing was written to the record."_s));
+    EXPECT_TRUE(result.updateCommands.isEmpty());
+    for (const QString& command : terminal.journal())
+        EXPECT_FALSE(command.startsWith(u"TT"_s)) << "written: " << command.toStdString();
+
+    // The terminal itself is well: straight to it, the next run converts.
+    host::AutomationRegistry direct;
+    auto b = testsupport::makeApplication(folder, db.path(), terminal.socket(), direct, ui);
+    ui.messages.clear();
+    EXPECT_EQ(b->btnRunClick().outcome, Outcome::Converted) << ui.messages.join(u'|').toStdString();
+}
 
 } // namespace

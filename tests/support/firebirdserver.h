@@ -13,6 +13,8 @@
 #include <QTemporaryDir>
 #include <QThread>
 
+#include <signal.h>
+
 #include <stdexcept>
 #include <string>
 
@@ -137,6 +139,7 @@ public:
     {
         if (!running())
             return;
+        resume();
         m_process.terminate();
         if (!m_process.waitForFinished(StopGraceMs))
             kill();
@@ -152,6 +155,20 @@ public:
     }
 
     bool running() const { return m_process.state() != QProcess::NotRunning; }
+
+    // Freezes the server (SIGSTOP), as a hung server or a machine gone without a reset
+    // looks from outside: its port still takes connections, nothing answers on them.
+    void pause()
+    {
+        if (running())
+            ::kill(static_cast<pid_t>(m_process.processId()), SIGSTOP);
+    }
+    // Lets a frozen server go on (SIGCONT).
+    void resume()
+    {
+        if (running())
+            ::kill(static_cast<pid_t>(m_process.processId()), SIGCONT);
+    }
 
 private:
     QString rootPath() const { return m_dir.path() + QStringLiteral("/root"); }

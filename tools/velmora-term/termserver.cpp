@@ -37,7 +37,7 @@ private:
         while (!m_busy) {
             const auto frame = m_reader.next();
             if (!frame) {
-                if (m_reader.failed()) // no command is that long: not one of ours
+                if (m_reader.failed()) // a broken frame: nothing after it can be trusted
                     m_socket->abort();
                 return;
             }
@@ -48,36 +48,37 @@ private:
     void answer(const termlink::Frame& request)
     {
         const bool noSession = m_session.sessionCount() == 0;
+        const std::uint32_t number = request.number; // every answer repeats it
         switch (request.kind) {
         case termlink::kind::Count:
-            return write(termlink::kind::Answer, QString::number(m_session.sessionCount()));
+            return write(termlink::kind::Answer, number, QString::number(m_session.sessionCount()));
         case termlink::kind::LastResponse:
             if (noSession)
-                return write(termlink::kind::Error, u"No host session is open."_s);
-            return write(termlink::kind::Answer, m_session.display());
+                return write(termlink::kind::Error, number, u"No host session is open."_s);
+            return write(termlink::kind::Answer, number, m_session.display());
         case termlink::kind::Send: {
             if (noSession)
-                return write(termlink::kind::Error, u"No host session is open."_s);
+                return write(termlink::kind::Error, number, u"No host session is open."_s);
             const TerminalSession::Reply reply = m_session.send(request.text);
             Q_EMIT m_server.displayChanged();
             if (reply.waitMs <= 0)
-                return write(termlink::kind::Answer, reply.text);
+                return write(termlink::kind::Answer, number, reply.text);
             m_busy = true;
-            QTimer::singleShot(reply.waitMs, this, [this, text = reply.text] {
+            QTimer::singleShot(reply.waitMs, this, [this, number, text = reply.text] {
                 m_busy = false;
-                write(termlink::kind::Answer, text);
+                write(termlink::kind::Answer, number, text);
                 processNext();
             });
             return;
         }
         default:
-            return write(termlink::kind::Error, u"Unknown request."_s);
+            return write(termlink::kind::Error, number, u"Unknown request."_s);
         }
     }
 
-    void write(char kind, const QString& text)
+    void write(char kind, std::uint32_t number, const QString& text)
     {
-        m_socket->write(termlink::encodeFrame(kind, text));
+        m_socket->write(termlink::encodeFrame(kind, number, text));
         m_socket->flush();
     }
 

@@ -1,7 +1,8 @@
 // The grid over a table browser scrolled by its scroll bar and the mouse wheel: both reach
-// every row of a result longer than the browser's window, down to the last and back up to
-// the first, while the grid never holds more than the window's rows and those rows stay a
-// run of the result without a gap.
+// every row of a result longer than the browser's window, from its first rows or from a
+// row kept at the top with the rest of the result before it (as a new order leaves the
+// rate list), while the grid never holds more than the window's rows and those rows stay
+// a run of the result without a gap.
 #include "refdata/referencedb.h"
 #include "refdata/tablebrowser.h"
 #include "refdata/ui/browsergrid.h"
@@ -96,15 +97,22 @@ private Q_SLOTS:
 void TestBrowserGrid::scrollingReachesEveryRow_data()
 {
     QTest::addColumn<Way>("way");
-    QTest::newRow("mouse wheel") << Way::Wheel;
-    QTest::newRow("scroll bar arrows") << Way::ArrowClicks;
-    QTest::newRow("scroll bar page clicks") << Way::PageClicks;
-    QTest::newRow("scroll bar thumb to the end") << Way::ThumbToTheEnd;
+    QTest::addColumn<bool>("keptAtTheTop"); // else the window starts at the first rows
+    const std::pair<const char*, Way> ways[] = {
+        {"mouse wheel", Way::Wheel},
+        {"scroll bar arrows", Way::ArrowClicks},
+        {"scroll bar page clicks", Way::PageClicks},
+        {"scroll bar thumb to the end", Way::ThumbToTheEnd}};
+    for (const auto& [name, way] : ways) {
+        QTest::addRow("%s, from the first rows", name) << way << false;
+        QTest::addRow("%s, from a row with the result before it", name) << way << true;
+    }
 }
 
 void TestBrowserGrid::scrollingReachesEveryRow()
 {
     QFETCH(Way, way);
+    QFETCH(bool, keptAtTheTop);
 
     refdata::ReferenceDatabase db;
     db.setLocation(rates().path(), u"sysdba"_s, u"lanternix"_s);
@@ -117,32 +125,47 @@ void TestBrowserGrid::scrollingReachesEveryRow()
     grid.show();
     QVERIFY(QTest::qWaitForWindowExposed(&grid));
     browser.open();
-    QCOMPARE(shownKeys(grid).first, 1);
+    int firstKey = 1;
+    int lastKey = ResultRows;
+    if (keptAtTheTop) {
+        // The current row (key 1) keeps its place at the top under the new order, with
+        // every other row before it.
+        browser.setIndexFieldNames(u"RATE_IDENTIFICATOR desc"_s);
+        std::swap(firstKey, lastKey);
+    }
+    QCoreApplication::processEvents();
+    // The current row is still key 1, on screen.
+    QCOMPARE(keyAt(grid, browser.currentIndex()), 1);
+    QVERIFY(grid.viewport()->rect().contains(
+        grid.visualRect(grid.model()->index(browser.currentIndex(), 0)).center()));
+    const int step = firstKey < lastKey ? 1 : -1;
 
     // The held rows: never more than the window, always a run of the result.
     auto checkWindow = [&] {
         const int rows = grid.model()->rowCount();
         QVERIFY2(rows <= TableBrowser::WindowSize, qPrintable(QString::number(rows)));
         for (int r = 1; r < rows; ++r)
-            QCOMPARE(keyAt(grid, r), keyAt(grid, r - 1) + 1);
+            QCOMPARE(keyAt(grid, r), keyAt(grid, r - 1) + step);
     };
 
-    // Down to the last row, then up to the first, each within a bound of steps that
-    // a stuck scroll (the view resting at the end of the held rows) cannot meet.
-    for (int step = 0; step < 2 * ResultRows && shownKeys(grid).second < ResultRows; ++step) {
-        scroll(grid, way, true);
-        checkWindow();
-        if (QTest::currentTestFailed())
-            return;
+    // Up to the first row, down to the last, up to the first again, each within a bound
+    // of steps that a stuck scroll (resting at an edge of the held rows) cannot meet.
+    for (const bool down : {false, true, false}) {
+        const int wanted = down ? lastKey : firstKey;
+        auto reached = [&] {
+            const auto [top, bottom] = shownKeys(grid);
+            return down ? bottom == wanted : top == wanted;
+        };
+        for (int n = 0; n < 2 * ResultRows && !reached(); ++n) {
+            scroll(grid, way, down);
+            checkWindow();
+            if (QTest::currentTestFailed())
+                return;
+        }
+        QVERIFY2(reached(), qPrintable(u"%1 not reached; shown %2 to %3"_s.arg(wanted)
+                                           .arg(shownKeys(grid).first)
+                                           .arg(shownKeys(grid).second)));
     }
-    QCOMPARE(shownKeys(grid).second, ResultRows);
-    for (int step = 0; step < 2 * ResultRows && shownKeys(grid).first > 1; ++step) {
-        scroll(grid, way, false);
-        checkWindow();
-        if (QTest::currentTestFailed())
-            return;
-    }
-    QCOMPARE(shownKeys(grid).first, 1);
     // The cursor stays on a held row, and the selection on the cursor's row.
     QVERIFY(browser.currentIndex() >= 0 && browser.currentIndex() < browser.windowRowCount());
     QCOMPARE(grid.selectionModel()->selectedRows().value(0).row(), browser.currentIndex());

@@ -107,17 +107,25 @@ BrowserGrid::BrowserGrid(TableBrowser& browser, const QString& name,
                 showCursor(); // a move that failed keeps the selection on the cursor
             });
     // Checked once the event that scrolled is done: the scroll may come from inside a
-    // move of the browser (its window shown anew), which must end before the next.
-    connect(verticalScrollBar(), &QScrollBar::valueChanged, this, [this] {
-        if (m_sliding || m_followPending)
-            return;
-        m_followPending = true;
-        QTimer::singleShot(0, this, [this] {
-            m_followPending = false;
-            followScroll();
-        });
-    });
+    // move of the browser (its window shown anew), which must end before the next. A
+    // scroll bar at its end moves no more, so its actions count too; and a window shown
+    // anew at an edge of the held rows (a row kept at the top with rows before it) is
+    // slid at once, so that the bar shows there is more.
+    connect(verticalScrollBar(), &QScrollBar::valueChanged, this, [this] { scheduleFollow(); });
+    connect(verticalScrollBar(), &QScrollBar::actionTriggered, this, [this] { scheduleFollow(); });
+    connect(&m_model, &QAbstractItemModel::modelReset, this, [this] { scheduleFollow(); });
     layoutColumns();
+}
+
+void BrowserGrid::scheduleFollow()
+{
+    if (m_sliding || m_followPending)
+        return;
+    m_followPending = true;
+    QTimer::singleShot(0, this, [this] {
+        m_followPending = false;
+        followScroll();
+    });
 }
 
 void BrowserGrid::followScroll()
@@ -243,6 +251,14 @@ void BrowserGrid::keyPressEvent(QKeyEvent* event)
         move([this] { m_browser.last(); });
     else
         QTableView::keyPressEvent(event);
+}
+
+void BrowserGrid::wheelEvent(QWheelEvent* event)
+{
+    // A list that fits the view has no scroll bar to move, but may have rows beyond the
+    // window.
+    QTableView::wheelEvent(event);
+    scheduleFollow();
 }
 
 void BrowserGrid::mouseDoubleClickEvent(QMouseEvent* event)

@@ -42,6 +42,7 @@ Q_SIGNALS:
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
 
 private:
     void layoutColumns();
@@ -49,6 +50,7 @@ private:
     // After the view scrolled: at the top or bottom of the held rows, slides the window
     // and keeps the same rows on screen.
     void followScroll();
+    void scheduleFollow();
     int defaultWidth(const GridColumn& c) const;
     // Ctrl+Delete: the question, then the deletion; its error goes to the error report.
     void deleteCurrent();

@@ -7,6 +7,7 @@
 #include "refdata/tablebrowser.h"
 #include "support/testdatabase.h"
 
+#include <algorithm>
 #include <benchmark/benchmark.h>
 #include <memory>
 
@@ -196,6 +197,76 @@ void BM_Window_Refresh(benchmark::State& state)
     held(state, b->windowRowCount());
 }
 BENCHMARK(BM_Window_Refresh)->Unit(benchmark::kMillisecond);
+
+// A grid scrolled to the end of the held rows: the window slides on by half its size,
+// from the running select.
+void BM_Window_SlideForward(benchmark::State& state)
+{
+    auto b = rateBrowser();
+    for (auto _ : state) {
+        state.PauseTiming();
+        b->first();
+        state.ResumeTiming();
+        b->slide(true);
+    }
+    held(state, b->windowRowCount());
+}
+// Each iteration sets its window up untimed, so the count is fixed.
+BENCHMARK(BM_Window_SlideForward)->Unit(benchmark::kMillisecond)->Iterations(30);
+
+// A grid scrolled to the top of the held rows: the prior-rows statement supplies half a
+// window before them.
+void BM_Window_SlideBack(benchmark::State& state)
+{
+    auto b = rateBrowser();
+    for (auto _ : state) {
+        state.PauseTiming();
+        b->first();
+        b->slide(true);
+        b->slide(true);
+        state.ResumeTiming();
+        b->slide(false);
+    }
+    held(state, b->windowRowCount());
+}
+// Each iteration sets its window up untimed, so the count is fixed.
+BENCHMARK(BM_Window_SlideBack)->Unit(benchmark::kMillisecond)->Iterations(30);
+
+// Scrolling the grid through the whole filtered result, first row to last and back,
+// slide by slide; the counter is the most rows held at any moment.
+void BM_Window_ScrollWholeResultDown(benchmark::State& state)
+{
+    auto b = rateBrowser();
+    int most = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        b->first();
+        state.ResumeTiming();
+        while (!b->windowAtEnd()) {
+            b->slide(true);
+            most = std::max(most, b->windowRowCount());
+        }
+    }
+    held(state, most);
+}
+BENCHMARK(BM_Window_ScrollWholeResultDown)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void BM_Window_ScrollWholeResultUp(benchmark::State& state)
+{
+    auto b = rateBrowser();
+    int most = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        b->last();
+        state.ResumeTiming();
+        while (!b->windowAtStart()) {
+            b->slide(false);
+            most = std::max(most, b->windowRowCount());
+        }
+    }
+    held(state, most);
+}
+BENCHMARK(BM_Window_ScrollWholeResultUp)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 // The whole table in the rate list's order (all three filter texts empty).
 void BM_Window_OpenUnfiltered(benchmark::State& state)

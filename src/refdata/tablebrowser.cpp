@@ -596,6 +596,73 @@ void TableBrowser::refresh()
         refreshFrom(current, place);
 }
 
+int TableBrowser::slide(bool forward)
+{
+    requireOpen();
+    if (m_state != State::Browsing || m_rows.empty())
+        return 0;
+    const int step = WindowSize / 2;
+    int shift = 0;
+    if (forward) {
+        if (m_atEnd)
+            return 0;
+        if (!m_forward) {
+            m_forward = openKeyset(true, m_rows.back());
+            if (!m_forward) {
+                m_atEnd = true;
+                return 0;
+            }
+        }
+        bool ended = false;
+        std::vector<Row> rows = fetch(*m_forward, step, &ended);
+        if (ended) {
+            m_forward = nullptr;
+            m_atEnd = true;
+        }
+        for (Row& r : rows)
+            m_rows.push_back(std::move(r));
+        shift = std::max(0, int(m_rows.size()) - WindowSize);
+        if (shift > 0) {
+            m_rows.erase(m_rows.begin(), m_rows.begin() + shift);
+            m_atStart = false;
+        }
+        m_pos -= shift;
+        if (rows.empty())
+            return 0;
+    } else {
+        if (m_atStart)
+            return 0;
+        bool ended = true;
+        std::vector<Row> rows;
+        if (Statement* s = openKeyset(false, m_rows.front())) {
+            rows = fetch(*s, step, &ended);
+            s->close();
+        }
+        if (ended)
+            m_atStart = true;
+        for (Row& r : rows)
+            m_rows.push_front(std::move(r));
+        shift = int(rows.size());
+        m_pos += shift;
+        if (int(m_rows.size()) > WindowSize) {
+            // The rows after the window are read again by the next-rows statement.
+            if (m_forward) {
+                m_forward->close();
+                m_forward = nullptr;
+            }
+            m_rows.resize(WindowSize);
+            m_atEnd = false;
+        }
+        if (shift == 0)
+            return 0;
+    }
+    m_pos = std::clamp(m_pos, 0, int(m_rows.size()) - 1);
+    m_bof = m_eof = false;
+    Q_EMIT windowChanged();
+    Q_EMIT currentChanged(m_pos);
+    return shift;
+}
+
 void TableBrowser::moveTo(int row)
 {
     requireOpen();

@@ -106,6 +106,16 @@ public:
     const DbValue& windowValue(int row, int field) const;
     // Moves the cursor to a row of the window (a click in the grid).
     void moveTo(int row);
+    // The first or last held row is the result's first or last.
+    bool windowAtStart() const { return m_atStart; }
+    bool windowAtEnd() const { return m_atEnd; }
+    // Slides the window by up to half its size towards the result's end (forward) or its
+    // start, for a grid scrolled to the window's edge, holding no more rows than before.
+    // The cursor keeps its row while the window holds it, else it goes to the nearest
+    // held row. Returns how far the held rows moved in the window: the rows dropped at the
+    // front going forward, the rows added there going back (0 when nothing moved: at
+    // that end of the result, or while a row is being edited or inserted).
+    int slide(bool forward);
 
     const TableShape& shape() const { return m_shape; }
     const BrowserStatements& statements() const { return m_sql; }

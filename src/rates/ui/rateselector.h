@@ -22,9 +22,14 @@ public:
 
     void CurrencySelectorClick();
     void CurrencySelectorDblClick();
-    // Enter closes with OK, Escape with Cancel; true when the key was taken.
+    // Enter closes with OK once an item is selected, Escape with Cancel; Down or Up with
+    // nothing selected selects the first item. True when the key was taken.
     bool CurrencySelectorKeyPress(int key);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    // Widens the dialog from its designed width so that every item shows in full.
+    void fitItems();
 };

@@ -6,6 +6,8 @@
 #include <QKeyEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QScrollBar>
+#include <QTimer>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -70,6 +72,8 @@ BrowserGrid::BrowserGrid(TableBrowser& browser, const QString& name,
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setTabKeyNavigation(false);
     setShowGrid(true);
+    // The scroll bar counts rows, which sliding the window relies on.
+    setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
     setWordWrap(false);
     setCornerButtonEnabled(false);
     horizontalHeader()->setHighlightSections(false);
@@ -102,7 +106,47 @@ BrowserGrid::BrowserGrid(TableBrowser& browser, const QString& name,
                 base::ui::runReported(this, [&] { m_browser.moveTo(current.row()); });
                 showCursor(); // a move that failed keeps the selection on the cursor
             });
+    // Checked once the event that scrolled is done: the scroll may come from inside a
+    // move of the browser (its window shown anew), which must end before the next. A
+    // scroll bar at its end moves no more, so its actions count too; and a window shown
+    // anew at an edge of the held rows (a row kept at the top with rows before it) is
+    // slid at once, so that the bar shows there is more.
+    connect(verticalScrollBar(), &QScrollBar::valueChanged, this, [this] { scheduleFollow(); });
+    connect(verticalScrollBar(), &QScrollBar::actionTriggered, this, [this] { scheduleFollow(); });
+    connect(&m_model, &QAbstractItemModel::modelReset, this, [this] { scheduleFollow(); });
     layoutColumns();
+}
+
+void BrowserGrid::scheduleFollow()
+{
+    if (m_sliding || m_followPending)
+        return;
+    m_followPending = true;
+    QTimer::singleShot(0, this, [this] {
+        m_followPending = false;
+        followScroll();
+    });
+}
+
+void BrowserGrid::followScroll()
+{
+    if (!m_browser.isOpen() || m_browser.state() != TableBrowser::State::Browsing)
+        return;
+    QScrollBar* bar = verticalScrollBar();
+    const int value = bar->value();
+    bool forward = false;
+    if (value >= bar->maximum() && bar->maximum() > 0 && !m_browser.windowAtEnd())
+        forward = true;
+    else if (value <= bar->minimum() && !m_browser.windowAtStart())
+        forward = false;
+    else
+        return;
+    m_sliding = true;
+    int shift = 0;
+    base::ui::runReported(this, [&] { shift = m_browser.slide(forward); });
+    updateGeometries();
+    bar->setValue(forward ? value - shift : value + shift);
+    m_sliding = false;
 }
 
 int BrowserGrid::defaultWidth(const GridColumn& c) const
@@ -165,7 +209,9 @@ void BrowserGrid::showCursor()
         const QModelIndex cell = m_model.index(row, std::max(column, 0));
         selectionModel()->setCurrentIndex(cell, QItemSelectionModel::ClearAndSelect |
                                                     QItemSelectionModel::Rows);
-        scrollTo(cell);
+        // A slide keeps the rows on screen where they are, wherever the cursor stands.
+        if (!m_sliding)
+            scrollTo(cell);
     }
     m_syncing = false;
 }
@@ -205,6 +251,14 @@ void BrowserGrid::keyPressEvent(QKeyEvent* event)
         move([this] { m_browser.last(); });
     else
         QTableView::keyPressEvent(event);
+}
+
+void BrowserGrid::wheelEvent(QWheelEvent* event)
+{
+    // A list that fits the view has no scroll bar to move, but may have rows beyond the
+    // window.
+    QTableView::wheelEvent(event);
+    scheduleFollow();
 }
 
 void BrowserGrid::mouseDoubleClickEvent(QMouseEvent* event)

@@ -3,7 +3,12 @@
 #include "pricing/estimate.h"
 #include "rates/hostconversion.h"
 
+#include "base/numbers.h"
+
+#include <QDir>
 #include <QFileInfo>
+
+using namespace Qt::Literals::StringLiterals;
 
 namespace app {
 
@@ -26,8 +31,14 @@ void Application::readSettings()
     m_db.setLocation(m_settings.database, m_settings.userName, m_settings.password);
 }
 
-void Application::saveSetup(const base::Settings& edited)
+QString Application::saveSetup(const base::Settings& edited)
 {
+    for (const auto& [mask, key] : {std::pair{edited.fareMask, base::key::FareMask},
+                                    std::pair{edited.taxMask, base::key::TaxMask}}) {
+        if (const auto why = base::numbers::maskRefusal(mask, key))
+            return u"The settings were not saved: %1. Correct the mask and press Save again."_s
+                .arg(*why);
+    }
     m_settings.fareRegExp = edited.fareRegExp;
     m_settings.equivRegExp = edited.equivRegExp;
     m_settings.taxRegExp = edited.taxRegExp;
@@ -38,8 +49,13 @@ void Application::saveSetup(const base::Settings& edited)
     m_settings.getTaxOrgCurrency = edited.getTaxOrgCurrency;
     m_settings.fareMask = edited.fareMask;
     m_settings.taxMask = edited.taxMask;
-    // A failed write is ignored: the values already hold for this session.
-    base::writeSetupSettings(m_settingsPath, m_settings);
+    QString error;
+    if (!base::writeSetupSettings(m_settingsPath, m_settings, &error)) {
+        return u"The settings could not be written to %1: %2. They hold until the program "
+               u"ends; make the file writable or free space on its disk, then press Save "
+               u"again."_s.arg(QDir::toNativeSeparators(m_settingsPath), error);
+    }
+    return {};
 }
 
 pricing::PricingServices Application::services()

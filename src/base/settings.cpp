@@ -64,11 +64,14 @@ Settings readSettings(const QString& iniPath, const QString& defaultDatabase)
     return s;
 }
 
-bool writeSetupSettings(const QString& iniPath, const Settings& s)
+bool writeSetupSettings(const QString& iniPath, const Settings& s, QString* errorText)
 {
     IniFile ini(iniPath);
-    if (!ini.load())
+    if (!ini.load()) {
+        if (errorText)
+            *errorText = QStringLiteral("the file cannot be read");
         return false;
+    }
     ini.writeString(section::Main, key::FareRegExp, s.fareRegExp);
     ini.writeString(section::Main, key::EquivRegExp, s.equivRegExp);
     ini.writeString(section::Main, key::TaxRegExp, s.taxRegExp);
@@ -79,7 +82,7 @@ bool writeSetupSettings(const QString& iniPath, const Settings& s)
     ini.writeBool(section::Main, key::GetTaxOrgCurrency, s.getTaxOrgCurrency);
     ini.writeString(section::Main, key::FareMask, s.fareMask);
     ini.writeString(section::Main, key::TaxMask, s.taxMask);
-    return ini.save();
+    return ini.save(errorText);
 }
 
 QPoint readWindowPosition(const QString& iniPath, QStringView section, QPoint designed)

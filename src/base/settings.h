@@ -102,7 +102,8 @@ QString defaultDatabasePath(const QString& programDir);
 Settings readSettings(const QString& iniPath, const QString& defaultDatabase);
 
 // Writes the keys the setup dialog owns, in their order, keeping the rest of the file.
-bool writeSetupSettings(const QString& iniPath, const Settings& s);
+// On failure returns false and, when given, says why in errorText.
+bool writeSetupSettings(const QString& iniPath, const Settings& s, QString* errorText = nullptr);
 
 // A window's remembered position in its own section ("LEFT", "TOP").
 QPoint readWindowPosition(const QString& iniPath, QStringView section, QPoint designed);

@@ -3,6 +3,9 @@
 #include "pricing/estimate.h"
 #include "rates/hostconversion.h"
 
+#include "base/numbers.h"
+
+#include <QDir>
 #include <QFileInfo>
 
 using namespace Qt::Literals::StringLiterals;
@@ -33,8 +36,14 @@ void Application::readSettings()
     m_db.IBDatabase.setTimeLimit(std::chrono::seconds(m_settings.dbTimeout));
 }
 
-void Application::saveSetup(const base::Settings& edited)
+QString Application::saveSetup(const base::Settings& edited)
 {
+    for (const auto& [mask, key] : {std::pair{edited.fareMask, base::key::FareMask},
+                                    std::pair{edited.taxMask, base::key::TaxMask}}) {
+        if (const auto why = base::numbers::maskRefusal(mask, key))
+            return u"The settings were not saved: %1. Correct the mask and press Save again."_s
+                .arg(*why);
+    }
     m_settings.fareRegExp = edited.fareRegExp;
     m_settings.equivRegExp = edited.equivRegExp;
     m_settings.taxRegExp = edited.taxRegExp;
@@ -45,10 +54,13 @@ void Application::saveSetup(const base::Settings& edited)
     m_settings.getTaxOrgCurrency = edited.getTaxOrgCurrency;
     m_settings.fareMask = edited.fareMask;
     m_settings.taxMask = edited.taxMask;
-    // The values hold for this session even when they cannot be written.
     QString error;
-    if (!base::writeSetupSettings(m_settingsPath, m_settings, &error))
-        m_ui.showMessage(u"The settings apply until the program ends but were not saved. "_s + error);
+    if (!base::writeSetupSettings(m_settingsPath, m_settings, &error)) {
+        return u"The settings could not be written to %1: %2. They hold until the program "
+               u"ends; make the file writable or free space on its disk, then press Save "
+               u"again."_s.arg(QDir::toNativeSeparators(m_settingsPath), error);
+    }
+    return {};
 }
 
 pricing::PricingServices Application::services()

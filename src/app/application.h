@@ -32,9 +32,11 @@ public:
     base::Settings& settings() { return m_settings; }
     const base::Settings& settings() const { return m_settings; }
 
-    // The setup dialog's Save: takes the values and writes the dialog's keys; a write that
-    // fails is said in a message.
-    void saveSetup(const base::Settings& edited);
+    // The setup dialog's Save. A FAREMASK or TAXMASK that the run would refuse is refused
+    // with the run's reason, and nothing is taken. Otherwise the values are taken and the
+    // dialog's keys written; a file that cannot be written keeps the values taken for this
+    // session. What to tell the user when either fails; empty when all was saved.
+    QString saveSetup(const base::Settings& edited);
 
     // The Run button. A database that cannot be opened is raised to the caller.
     pricing::RunResult btnRunClick();

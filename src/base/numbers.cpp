@@ -63,6 +63,35 @@ void roundHalfAway(Digits& d, std::size_t decimals)
 
 } // namespace
 
+std::optional<QString> maskRefusal(double v, QStringView mask, QStringView settingKey)
+{
+    const QString text = formatMask(v, mask);
+    int points = 0;
+    bool digits = false;
+    for (const QChar c : text) {
+        if (c == u'.')
+            ++points;
+        else if (c >= u'0' && c <= u'9')
+            digits = true;
+        else
+            points = 2;
+    }
+    if (digits && points <= 1)
+        return std::nullopt;
+    return QStringLiteral("the mask %1 \"%2\" writes %3 as \"%4\", which is not an amount the "
+                          "host can take")
+        .arg(settingKey.toString(), mask.toString(), formatMask(v, u"0.00"), text);
+}
+
+std::optional<QString> maskRefusal(QStringView mask, QStringView settingKey)
+{
+    for (const double v : {1234567890.12, 0.0}) {
+        if (auto why = maskRefusal(v, mask, settingKey))
+            return why;
+    }
+    return std::nullopt;
+}
+
 QString formatMask(double v, QStringView mask)
 {
     if (mask.isEmpty())

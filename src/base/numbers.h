@@ -16,6 +16,16 @@ namespace base::numbers {
 // with "0.00" is 2.68). An empty mask writes the general form (formatGeneral).
 QString formatMask(double v, QStringView mask);
 
+// Why the text that mask writes for v is no amount a host command can carry (it must be
+// digits with at most one point), naming the setting the mask comes from; nullopt when
+// it is one.
+std::optional<QString> maskRefusal(double v, QStringView mask, QStringView settingKey);
+
+// Why a run would refuse the mask: maskRefusal for the amounts that reach every part of
+// a mask (zero, which a "#" mask writes as nothing, and an amount of ten integer digits
+// and two decimals, which fills every integer place); nullopt when it writes them all.
+std::optional<QString> maskRefusal(QStringView mask, QStringView settingKey);
+
 // The shortest form of v with at most 15 significant digits: 0.1, 2575.04, 1E20.
 QString formatGeneral(double v);
 

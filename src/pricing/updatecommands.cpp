@@ -18,28 +18,13 @@ namespace pricing {
 namespace {
 
 // An amount for a host command written with the user's mask. What the mask makes of it
-// must still read as an amount (digits, at most one point): a mask with other characters
-// would write them into the record.
+// must still read as an amount: a mask with other characters would write them into the
+// record.
 QString maskedAmount(double v, const QString& mask, QStringView settingKey)
 {
-    const QString text = base::numbers::formatMask(v, mask);
-    int points = 0;
-    bool digits = false;
-    for (const QChar c : text) {
-        if (c == u'.')
-            ++points;
-        else if (c >= u'0' && c <= u'9')
-            digits = true;
-        else
-            points = 2;
-    }
-    if (!digits || points > 1) {
-        throw RunFailure(u"the mask %1 \"%2\" writes %3 as \"%4\", which is not an amount the "
-                         u"host can take"_s.arg(settingKey.toString(), mask,
-                                                base::numbers::formatMask(v, u"0.00"), text),
-                         false);
-    }
-    return text;
+    if (const auto why = base::numbers::maskRefusal(v, mask, settingKey))
+        throw RunFailure(*why, false);
+    return base::numbers::formatMask(v, mask);
 }
 
 class Planner {

@@ -54,10 +54,10 @@ QString BrowserModel::displayText(const DbValue& v, const QString& field) const
     }
     if (const auto* date = std::get_if<QDate>(&v))
         return date->toString(u"dd.MM.yyyy"_s);
-    if (const auto* time = std::get_if<QTime>(&v))
-        return time->toString(u"HH:mm:ss"_s);
-    if (const auto* dt = std::get_if<QDateTime>(&v))
-        return dt->toString(u"dd.MM.yyyy HH:mm:ss"_s);
+    if (const auto* time = std::get_if<DbTime>(&v))
+        return time->toQTime().toString(u"HH:mm:ss"_s);
+    if (const auto* dt = std::get_if<DbTimestamp>(&v))
+        return dt->toQDateTime().toString(u"dd.MM.yyyy HH:mm:ss"_s);
     if (const auto* b = std::get_if<bool>(&v))
         return *b ? u"True"_s : u"False"_s;
     return {};
@@ -71,6 +71,10 @@ QVariant toVariant(const DbValue& v)
             using T = std::decay_t<decltype(x)>;
             if constexpr (std::is_same_v<T, std::monostate>)
                 return QVariant();
+            else if constexpr (std::is_same_v<T, DbTime>)
+                return x.toQTime();
+            else if constexpr (std::is_same_v<T, DbTimestamp>)
+                return x.toQDateTime();
             else
                 return QVariant::fromValue(x);
         },

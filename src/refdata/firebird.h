@@ -16,6 +16,7 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <variant>
 #include <vector>
 
@@ -34,8 +35,51 @@ QString clientLibraryName();
 // Changes the name before the library is first loaded (tests of a missing library).
 void setClientLibraryName(const QString& name);
 
+// A time of day as the server keeps it, in ticks of 1/10,000 second since midnight.
+// QTime stops at the millisecond: a value cut to it no longer equals the stored one, so
+// an update or delete that compares the old values would find no row.
+struct DbTime {
+    static constexpr quint32 TicksPerSecond = 10000;
+    static constexpr quint32 TicksPerDay = 24 * 60 * 60 * TicksPerSecond;
+    quint32 ticks = 0;
+
+    static DbTime fromQTime(const QTime& t)
+    {
+        return DbTime{quint32(t.msecsSinceStartOfDay()) * (TicksPerSecond / 1000)};
+    }
+    // The fraction below a millisecond dropped (for display and date pickers).
+    QTime toQTime() const
+    {
+        return QTime::fromMSecsSinceStartOfDay(int(ticks / (TicksPerSecond / 1000)));
+    }
+    // "HH:mm:ss.ffff", all four decimals of the server.
+    QString toString() const;
+    // "HH:mm", "HH:mm:ss" or "HH:mm:ss." with one to four decimals; nullopt otherwise.
+    static std::optional<DbTime> fromString(QStringView text);
+    friend bool operator==(const DbTime&, const DbTime&) = default;
+};
+
+// A date and time of day without a zone, at the server's precision.
+struct DbTimestamp {
+    QDate date;
+    DbTime time;
+
+    static DbTimestamp fromQDateTime(const QDateTime& v)
+    {
+        return DbTimestamp{v.date(), DbTime::fromQTime(v.time())};
+    }
+    // The wall-clock value as UTC, the fraction below a millisecond dropped.
+    QDateTime toQDateTime() const { return QDateTime(date, time.toQTime(), Qt::UTC); }
+    // "yyyy-MM-dd HH:mm:ss.ffff".
+    QString toString() const;
+    // A date ("yyyy-MM-dd", midnight), or a date, a blank or "T", and a time as
+    // DbTime::fromString takes it; nullopt otherwise.
+    static std::optional<DbTimestamp> fromString(QStringView text);
+    friend bool operator==(const DbTimestamp&, const DbTimestamp&) = default;
+};
+
 // A field or parameter value. monostate is null.
-using DbValue = std::variant<std::monostate, QString, double, qint64, QDate, QTime, QDateTime,
+using DbValue = std::variant<std::monostate, QString, double, qint64, QDate, DbTime, DbTimestamp,
                              bool>;
 
 inline bool isNull(const DbValue& v) { return std::holds_alternative<std::monostate>(v); }

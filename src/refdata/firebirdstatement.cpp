@@ -7,6 +7,8 @@
 
 #include "base/numbers.h"
 
+#include <QRegularExpression>
+
 #include <algorithm>
 #include <cstring>
 
@@ -306,10 +308,10 @@ std::vector<unsigned char> Statement::inputMessage(Firebird::IMessageMetadata** 
             } else if (std::holds_alternative<QDate>(v)) {
                 builder->setType(st.get(), idx, SQL_TYPE_DATE | 1);
                 builder->setLength(st.get(), idx, sizeof(ISC_DATE));
-            } else if (std::holds_alternative<QTime>(v)) {
+            } else if (std::holds_alternative<DbTime>(v)) {
                 builder->setType(st.get(), idx, SQL_TYPE_TIME | 1);
                 builder->setLength(st.get(), idx, sizeof(ISC_TIME));
-            } else if (std::holds_alternative<QDateTime>(v)) {
+            } else if (std::holds_alternative<DbTimestamp>(v)) {
                 builder->setType(st.get(), idx, SQL_TIMESTAMP | 1);
                 builder->setLength(st.get(), idx, sizeof(ISC_TIMESTAMP));
             } else if (std::holds_alternative<bool>(v)) {
@@ -347,12 +349,12 @@ std::vector<unsigned char> Statement::inputMessage(Firebird::IMessageMetadata** 
             writeAs<ISC_INT64>(p, *n);
         } else if (const auto* date = std::get_if<QDate>(&v)) {
             writeAs<ISC_DATE>(p, ISC_DATE(date->toJulianDay() - iscDateJulianDay));
-        } else if (const auto* time = std::get_if<QTime>(&v)) {
-            writeAs<ISC_TIME>(p, ISC_TIME(time->msecsSinceStartOfDay()) * 10);
-        } else if (const auto* dt = std::get_if<QDateTime>(&v)) {
+        } else if (const auto* time = std::get_if<DbTime>(&v)) {
+            writeAs<ISC_TIME>(p, ISC_TIME(time->ticks));
+        } else if (const auto* dt = std::get_if<DbTimestamp>(&v)) {
             ISC_TIMESTAMP ts;
-            ts.timestamp_date = ISC_DATE(dt->date().toJulianDay() - iscDateJulianDay);
-            ts.timestamp_time = ISC_TIME(dt->time().msecsSinceStartOfDay()) * 10;
+            ts.timestamp_date = ISC_DATE(dt->date.toJulianDay() - iscDateJulianDay);
+            ts.timestamp_time = ISC_TIME(dt->time.ticks);
             writeAs<ISC_TIMESTAMP>(p, ts);
         } else if (const auto* b = std::get_if<bool>(&v)) {
             writeAs<FB_BOOLEAN>(p, *b ? FB_TRUE : FB_FALSE);
@@ -484,14 +486,13 @@ void Statement::readRow(Transaction& transaction)
             m_row[i] = QDate::fromJulianDay(readAs<ISC_DATE>(p) + iscDateJulianDay);
             break;
         case SQL_TYPE_TIME:
-            m_row[i] = QTime::fromMSecsSinceStartOfDay(int(readAs<ISC_TIME>(p) / 10));
+            m_row[i] = DbTime{readAs<ISC_TIME>(p)};
             break;
         case SQL_TIMESTAMP: {
+            // A wall-clock value without a zone, kept as such, to the last tick.
             const auto ts = readAs<ISC_TIMESTAMP>(p);
-            // A wall-clock value without a zone, kept as such.
-            m_row[i] = QDateTime(QDate::fromJulianDay(ts.timestamp_date + iscDateJulianDay),
-                                 QTime::fromMSecsSinceStartOfDay(int(ts.timestamp_time / 10)),
-                                 Qt::UTC);
+            m_row[i] = DbTimestamp{QDate::fromJulianDay(ts.timestamp_date + iscDateJulianDay),
+                                   DbTime{ts.timestamp_time}};
             break;
         }
         case SQL_BOOLEAN:
@@ -540,13 +541,59 @@ QString textOf(const DbValue& v)
         return QString::number(*n);
     if (const auto* date = std::get_if<QDate>(&v))
         return date->toString(Qt::ISODate);
-    if (const auto* time = std::get_if<QTime>(&v))
-        return time->toString(Qt::ISODateWithMs);
-    if (const auto* dt = std::get_if<QDateTime>(&v))
-        return dt->toString(u"yyyy-MM-dd HH:mm:ss.zzz"_s);
+    if (const auto* time = std::get_if<DbTime>(&v))
+        return time->toString();
+    if (const auto* dt = std::get_if<DbTimestamp>(&v))
+        return dt->toString();
     if (const auto* b = std::get_if<bool>(&v))
         return *b ? u"true"_s : u"false"_s;
     return {};
+}
+
+QString DbTime::toString() const
+{
+    const quint32 seconds = ticks / TicksPerSecond;
+    return u"%1:%2:%3.%4"_s.arg(seconds / 3600, 2, 10, QChar(u'0'))
+        .arg(seconds / 60 % 60, 2, 10, QChar(u'0'))
+        .arg(seconds % 60, 2, 10, QChar(u'0'))
+        .arg(ticks % TicksPerSecond, 4, 10, QChar(u'0'));
+}
+
+std::optional<DbTime> DbTime::fromString(QStringView text)
+{
+    static const QRegularExpression form(
+        u"^(\\d{1,2}):(\\d{2})(?::(\\d{2})(?:[.](\\d{1,4}))?)?$"_s);
+    const QRegularExpressionMatch m = form.match(text.toString());
+    if (!m.hasMatch())
+        return std::nullopt;
+    const quint32 hours = m.capturedView(1).toUInt();
+    const quint32 minutes = m.capturedView(2).toUInt();
+    const quint32 seconds = m.capturedView(3).toUInt(); // 0 when absent
+    if (hours > 23 || minutes > 59 || seconds > 59)
+        return std::nullopt;
+    // The decimals as written: ".5" is half a second, ".0001" one tick.
+    const QString decimals = m.captured(4).leftJustified(4, u'0');
+    return DbTime{((hours * 60 + minutes) * 60 + seconds) * TicksPerSecond + decimals.toUInt()};
+}
+
+QString DbTimestamp::toString() const
+{
+    return date.toString(Qt::ISODate) + u' ' + time.toString();
+}
+
+std::optional<DbTimestamp> DbTimestamp::fromString(QStringView text)
+{
+    const QDate day = QDate::fromString(text.left(10), Qt::ISODate);
+    if (!day.isValid())
+        return std::nullopt;
+    if (text.size() == 10)
+        return DbTimestamp{day, DbTime{}};
+    if (text[10] != u' ' && text[10] != u'T')
+        return std::nullopt;
+    const std::optional<DbTime> time = DbTime::fromString(text.mid(11));
+    if (!time)
+        return std::nullopt;
+    return DbTimestamp{day, *time};
 }
 
 QString Statement::text(const QString& column) const { return textOf(value(column)); }

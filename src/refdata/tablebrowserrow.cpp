@@ -298,18 +298,17 @@ QDateTime TableBrowser::dateTime(const QString& name) const
     const DbValue v = value(name);
     if (const auto* date = std::get_if<QDate>(&v))
         return QDateTime(*date, QTime(0, 0), Qt::UTC);
-    if (const auto* dt = std::get_if<QDateTime>(&v))
-        return *dt;
-    if (const auto* time = std::get_if<QTime>(&v))
-        return QDateTime(QDate(1899, 12, 30), *time, Qt::UTC);
+    if (const auto* dt = std::get_if<DbTimestamp>(&v))
+        return dt->toQDateTime();
+    if (const auto* time = std::get_if<DbTime>(&v))
+        return QDateTime(QDate(1899, 12, 30), time->toQTime(), Qt::UTC);
     if (refdata::isNull(v))
         return {};
     if (const auto* s = std::get_if<QString>(&v)) {
         if (s->trimmed().isEmpty())
             return {};
-        QDateTime parsed = QDateTime::fromString(s->trimmed(), Qt::ISODate);
-        if (parsed.isValid())
-            return parsed;
+        if (const auto parsed = DbTimestamp::fromString(s->trimmed()))
+            return parsed->toQDateTime();
         throw BrowserError(BrowserError::Kind::BadValue,
                            u"'%1' is not a valid date and time."_s.arg(*s));
     }
@@ -363,15 +362,16 @@ void TableBrowser::setText(const QString& name, const QString& text)
             throw bad();
         setValue(name, d);
     } else if (c.kind == ColumnKind::Time) {
-        const QTime tm = QTime::fromString(t, Qt::ISODateWithMs);
-        if (!tm.isValid())
+        // Read at the column's precision, all four decimals of a second.
+        const auto tm = DbTime::fromString(t);
+        if (!tm)
             throw bad();
-        setValue(name, tm);
+        setValue(name, *tm);
     } else if (c.kind == ColumnKind::DateTime) {
-        QDateTime dt = QDateTime::fromString(t, Qt::ISODateWithMs);
-        if (!dt.isValid())
+        const auto dt = DbTimestamp::fromString(t);
+        if (!dt)
             throw bad();
-        setDateTime(name, dt);
+        setValue(name, *dt);
     } else if (c.kind == ColumnKind::Boolean) {
         if (t.compare(u"true"_s, Qt::CaseInsensitive) == 0 || t == u"1")
             setValue(name, true);
@@ -418,11 +418,11 @@ void TableBrowser::setDateTime(const QString& name, const QDateTime& v)
         setValue(name, v.date());
         break;
     case ColumnKind::Time:
-        setValue(name, v.time());
+        setValue(name, DbTime::fromQTime(v.time()));
         break;
     case ColumnKind::DateTime:
         // The wall-clock value, as the column holds no zone.
-        setValue(name, QDateTime(v.date(), v.time(), Qt::UTC));
+        setValue(name, DbTimestamp::fromQDateTime(v));
         break;
     case ColumnKind::Text:
     case ColumnKind::TextBlob:

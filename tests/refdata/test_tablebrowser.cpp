@@ -75,6 +75,9 @@ protected:
                  u"primary key (B, A))"_s);
         ddl.exec(u"create unique index PAIRS_C on PAIRS (C)"_s);
         ddl.exec(u"create descending index PAIRS_AD on PAIRS (A)"_s);
+        // Times and timestamps as the server keeps them, to 1/10,000 s.
+        ddl.exec(u"create table STAMPS (ID integer not null primary key, T time, TS timestamp, "
+                 u"NOTE varchar(10))"_s);
     }
     static void TearDownTestSuite() { s_db.reset(); }
 
@@ -82,7 +85,7 @@ protected:
     {
         ref.setLocation(s_db->path(), u"sysdba"_s, u"lanternix"_s);
         for (const char16_t* table : {u"APPLIED_TAXES", u"FARE_CURRENCY_RATE", u"FARE_CURRENCY",
-                                      u"VALIDATING_CARRIER", u"PAIRS"})
+                                      u"VALIDATING_CARRIER", u"PAIRS", u"STAMPS"})
             other.exec(u"delete from "_s + QString::fromUtf16(table));
         other.exec(u"insert into FARE_CURRENCY values ('RUB', 'ROUBLE', 'CEIL(VALUE)', "
                    u"'CEIL(VALUE)')"_s);
@@ -679,6 +682,133 @@ TEST_F(BrowserTest, MovingPostsAWrittenRowAndCancelsAnUntouchedOne)
     EXPECT_EQ(b->state(), TableBrowser::State::Browsing);
     EXPECT_EQ(other.exec(u"update APPLIED_TAXES set TAX_NAME = 'X' where TAXID = 2"_s), 1u)
         << "the untouched edit was cancelled and its lock released";
+}
+
+struct FineTimeCase {
+    const char* name;
+    const char16_t* time;      // T as stored, null when empty
+    const char16_t* timestamp; // TS as stored, null when empty
+};
+
+// Values that other programs write: fractions of a second below the millisecond.
+const FineTimeCase fineTimeCases[] = {
+    {"TimestampTenthOfAMillisecond", nullptr, u"2024-01-01 10:00:00.1234"},
+    {"TimestampOneTickPastTheSecond", nullptr, u"2024-01-01 10:00:00.0001"},
+    {"TimestampLastTickOfTheDay", nullptr, u"2024-12-31 23:59:59.9999"},
+    {"TimeTenthOfAMillisecond", u"10:00:00.1234", nullptr},
+    {"TimeAndTimestampBothFine", u"23:59:59.9999", u"2024-01-01 10:00:00.0005"},
+    {"WholeMilliseconds", u"10:00:00.1230", u"2024-01-01 10:00:00.1230"},
+};
+
+void PrintTo(const FineTimeCase& c, std::ostream* os) { *os << c.name; }
+
+class BrowserFineTime : public BrowserTest, public testing::WithParamInterface<FineTimeCase> {
+protected:
+    static QString literal(const char16_t* v)
+    {
+        return v ? u"'"_s + QString::fromUtf16(v) + u"'"_s : u"null"_s;
+    }
+    // T, TS and NOTE of row 1 as the server writes them as text.
+    QString stored()
+    {
+        Transaction t(other.connection(), {u"read"_s, u"concurrency"_s});
+        Statement s(other.connection(),
+                    u"select coalesce(cast(T as varchar(13)), 'null') || ' ' || "
+                    u"coalesce(cast(TS as varchar(24)), 'null') || ' ' || NOTE as V "
+                    u"from STAMPS where ID = 1"_s);
+        s.open(t);
+        return s.next() ? s.text(u"V"_s) : u"gone"_s;
+    }
+};
+
+// The update and the delete compare every old value: the times must go back exactly as
+// they were read, and the update writes them back unchanged.
+TEST_P(BrowserFineTime, RowIsPostedAndDeletedWithItsTimesIntact)
+{
+    const FineTimeCase& c = GetParam();
+    other.exec(u"insert into STAMPS (ID, T, TS, NOTE) values (1, %1, %2, 'OLD')"_s.arg(
+        literal(c.time), literal(c.timestamp)));
+    const QString time = c.time ? QString::fromUtf16(c.time) : u"null"_s;
+    const QString timestamp = c.timestamp ? QString::fromUtf16(c.timestamp) : u"null"_s;
+    ASSERT_EQ(stored(), time + u' ' + timestamp + u" OLD"_s);
+
+    TableBrowser b(ref);
+    b.setTableName(u"STAMPS"_s);
+    b.open();
+    EXPECT_EQ(b.text(u"T"_s), c.time ? time : QString()) << "read to the last decimal";
+    EXPECT_EQ(b.text(u"TS"_s), c.timestamp ? timestamp : QString());
+    b.edit();
+    b.setText(u"NOTE"_s, u"NEW"_s);
+    b.post();
+    EXPECT_EQ(b.state(), TableBrowser::State::Browsing);
+    EXPECT_EQ(stored(), time + u' ' + timestamp + u" NEW"_s);
+
+    b.deleteRow();
+    EXPECT_EQ(stored(), u"gone"_s);
+    EXPECT_TRUE(b.isEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Browser, BrowserFineTime, testing::ValuesIn(fineTimeCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// Written as text, a time keeps all four decimals.
+TEST_F(BrowserTest, TimesWrittenAsTextKeepEveryDecimal)
+{
+    TableBrowser b(ref);
+    b.setTableName(u"STAMPS"_s);
+    b.open();
+    b.append();
+    b.setText(u"ID"_s, u"1"_s);
+    b.setText(u"T"_s, u"07:08:09.0123"_s);
+    b.setText(u"TS"_s, u"2024-02-29T07:08:09.5"_s);
+    b.setText(u"NOTE"_s, u"TYPED"_s);
+    b.post();
+    EXPECT_EQ(b.text(u"T"_s), u"07:08:09.0123"_s);
+    EXPECT_EQ(b.text(u"TS"_s), u"2024-02-29 07:08:09.5000"_s);
+    EXPECT_EQ(other.column(u"select count(*) from STAMPS where T = '07:08:09.0123' and "
+                           u"TS = '2024-02-29 07:08:09.5000'"_s),
+              std::vector<qint64>{1});
+    b.edit();
+    EXPECT_THROW(b.setText(u"T"_s, u"07:08:09.01234"_s), BrowserError) << "finer than the server";
+    EXPECT_THROW(b.setText(u"TS"_s, u"2024-02-30 07:08"_s), BrowserError);
+    b.cancel();
+}
+
+// Rows that differ below the millisecond, ordered by their timestamp: the keyset
+// statements must take the boundary row's value exactly, or rows come twice.
+TEST_F(BrowserTest, RowsOrderedByFineTimestampsAreReachedOnceAcrossWindows)
+{
+    constexpr int rows = 250;
+    {
+        Connection& c = other.connection();
+        Transaction t(c, {u"write"_s, u"nowait"_s, u"concurrency"_s});
+        Statement s(c, u"insert into STAMPS (ID, TS) values (:ID, cast(:TS as timestamp))"_s);
+        for (int i = 1; i <= rows; ++i) {
+            // Ten rows to a millisecond, in the reverse order of their keys.
+            s.setParam(u"ID"_s, qint64(i));
+            s.setParam(u"TS"_s, u"2024-01-01 10:00:00.%1"_s.arg(rows - i + 1, 4, 10, QChar(u'0')));
+            s.execute(t);
+        }
+        t.commit();
+    }
+    TableBrowser b(ref);
+    b.setTableName(u"STAMPS"_s);
+    b.setIndexFieldNames(u"TS"_s);
+    b.open();
+    std::vector<qint64> forward{currentId(b, u"ID"_s)};
+    while (b.next())
+        forward.push_back(currentId(b, u"ID"_s));
+    std::vector<qint64> expected(rows);
+    for (int i = 0; i < rows; ++i)
+        expected[std::size_t(i)] = rows - i;
+    EXPECT_EQ(forward, expected);
+
+    b.last();
+    std::vector<qint64> backward{currentId(b, u"ID"_s)};
+    while (b.prior())
+        backward.push_back(currentId(b, u"ID"_s));
+    std::reverse(backward.begin(), backward.end());
+    EXPECT_EQ(backward, expected);
 }
 
 TEST_F(BrowserTest, FieldsReadAndWriteByKind)

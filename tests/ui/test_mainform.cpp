@@ -15,6 +15,7 @@
 #include "support/testdatabase.h"
 #include "support/velmoraterm.h"
 
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QMouseEvent>
@@ -44,6 +45,17 @@ void writeAll(const QString& path, const QByteArray& bytes)
     QFile f(path);
     QVERIFY(f.open(QIODevice::WriteOnly));
     f.write(bytes);
+}
+
+// Presses Save on the setup dialog and answers the one message it shows with OK, from a
+// driver of its own (the outer driver is busy in the action that pressed Save); the
+// messages shown.
+QStringList saveAnswered(TformSetup* setup)
+{
+    ModalDriver inner;
+    inner.answer();
+    setup->bSave->click();
+    return inner.allAnswered() ? inner.messages : QStringList{u"<no message>"_s};
 }
 
 // Throws from its event handler, as a failing button handler would.
@@ -82,6 +94,11 @@ private Q_SLOTS:
     void positionReadBack();
     void setupShowsOwnCurrencyWhenBothFlagsAreSet();
     void setupCancelChangesNothing();
+    void setupOpensWithTheCursorAtTheStart();
+    void setupRefusesAMaskTheRunRefuses_data();
+    void setupRefusesAMaskTheRunRefuses();
+    void setupThatCannotBeWrittenSaysSoAndStaysOpen_data();
+    void setupThatCannotBeWrittenSaysSoAndStaysOpen();
     void setUpWithUnreachableDatabase();
     void defaultErrorReport();
     void listWithUnreachableDatabaseGoesToTheErrorReport();
@@ -243,6 +260,155 @@ void TestMainForm::setupCancelChangesNothing()
     QCOMPARE(s.taxMask, held.taxMask);
     QCOMPARE(s.getTaxBsr, held.getTaxBsr);
     QCOMPARE(readAll(iniPath()), before);
+}
+
+// The first key typed goes before the pattern instead of replacing it.
+void TestMainForm::setupOpensWithTheCursorAtTheStart()
+{
+    auto form = makeForm();
+    const QString pattern = form->application().settings().fareRegExp;
+    QVERIFY(!pattern.isEmpty());
+    bool focused = false;
+    QString selected = u"unread"_s;
+    int cursor = -1;
+    QString typed;
+    ModalDriver driver;
+    driver.expect<TformSetup>([&](TformSetup* setup) {
+        focused = setup->focusWidget() == setup->eFareRegExp;
+        selected = setup->eFareRegExp->selectedText();
+        cursor = setup->eFareRegExp->cursorPosition();
+        QTest::keyClick(setup->eFareRegExp, Qt::Key_X);
+        typed = setup->eFareRegExp->text();
+        setup->bClose->click();
+    });
+    form->Setup1Click();
+    QVERIFY(driver.allAnswered());
+    QVERIFY(focused);
+    QCOMPARE(selected, QString());
+    QCOMPARE(cursor, 0);
+    QCOMPARE(typed, u"x"_s + pattern);
+}
+
+void TestMainForm::setupRefusesAMaskTheRunRefuses_data()
+{
+    QTest::addColumn<QString>("fareMask");
+    QTest::addColumn<QString>("taxMask");
+    QTest::addColumn<QString>("reason"); // the run's own text
+    QTest::newRow("a comma for the point")
+        << u"0,00"_s << u"0.00"_s
+        << u"the mask FAREMASK \"0,00\" writes 1234567890.12 as \"12345678,90\", which is not "
+           u"an amount the host can take"_s;
+    QTest::newRow("a currency after the amount")
+        << u"0.00"_s << u"0.00 RUB"_s
+        << u"the mask TAXMASK \"0.00 RUB\" writes 1234567890.12 as \"1234567890.12 RUB\", "
+           u"which is not an amount the host can take"_s;
+    QTest::newRow("thousands separated")
+        << u"#,##0.00"_s << u"0.00"_s
+        << u"the mask FAREMASK \"#,##0.00\" writes 1234567890.12 as \"1234567,890.12\", which "
+           u"is not an amount the host can take"_s;
+    QTest::newRow("nothing for zero")
+        << u"0.00"_s << u"#"_s
+        << u"the mask TAXMASK \"#\" writes 0.00 as \"\", which is not an amount the host can "
+           u"take"_s;
+}
+
+// Save with a mask the run would refuse says why, as the run would, stores nothing and
+// keeps the dialog open; put right, Save stores it.
+void TestMainForm::setupRefusesAMaskTheRunRefuses()
+{
+    QFETCH(QString, fareMask);
+    QFETCH(QString, taxMask);
+    QFETCH(QString, reason);
+    writeAll(iniPath(), "[MAIN]\nFAREMASK=0.00\nTAXMASK=0.00\n");
+    const QByteArray before = readAll(iniPath());
+    auto form = makeForm();
+    bool stayedOpen = false;
+    QByteArray fileMeanwhile;
+    QString heldMeanwhile;
+    QStringList messages;
+    ModalDriver driver;
+    driver.expect<TformSetup>([&](TformSetup* setup) {
+        setup->eFareMask->setText(fareMask);
+        setup->eTaxMask->setText(taxMask);
+        messages = saveAnswered(setup);
+        stayedOpen = setup->isVisible();
+        fileMeanwhile = readAll(iniPath());
+        heldMeanwhile = form->application().settings().fareMask + u'|' +
+                        form->application().settings().taxMask;
+        setup->eFareMask->setText(u"0"_s);
+        setup->eTaxMask->setText(u"0.0"_s);
+        setup->bSave->click();
+    });
+    form->Setup1Click();
+    QVERIFY(driver.allAnswered());
+    QCOMPARE(messages,
+             QStringList{u"The settings were not saved: "_s + reason +
+                         u". Correct the mask and press Save again."_s});
+    QVERIFY(stayedOpen);
+    QCOMPARE(fileMeanwhile, before);
+    QCOMPARE(heldMeanwhile, u"0.00|0.00"_s);
+    QCOMPARE(form->application().settings().fareMask, u"0"_s);
+    QCOMPARE(form->application().settings().taxMask, u"0.0"_s);
+    QVERIFY(readAll(iniPath()).contains("\nFAREMASK=0\nTAXMASK=0.0\n"));
+    QVERIFY(driver.strays.isEmpty());
+}
+
+void TestMainForm::setupThatCannotBeWrittenSaysSoAndStaysOpen_data()
+{
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<QString>("why");
+    QTest::newRow("the program's folder is gone") << u"gone"_s << u"No such file"_s;
+    QTest::newRow("a folder where the file should be")
+        << u"folder"_s << u"the file cannot be read"_s;
+    QTest::newRow("a read-only folder") << u"read-only"_s << u"ermission denied"_s;
+}
+
+// A settings file that cannot be written: the message says where and why, the dialog
+// stays open, the values hold for the session; Cancel then closes it.
+void TestMainForm::setupThatCannotBeWrittenSaysSoAndStaysOpen()
+{
+    QFETCH(QString, fault);
+    QFETCH(QString, why);
+    const QString folder = m_dir->filePath(u"bin"_s);
+    QVERIFY(QDir().mkpath(folder));
+    const QString ini = folder + u"/sprrate.INI"_s;
+    if (fault == u"folder")
+        QVERIFY(QDir().mkpath(ini));
+    TGeneralForm form(folder + u"/sprrate"_s, m_registry);
+    if (fault == u"gone")
+        QVERIFY(QDir(folder).removeRecursively());
+    if (fault == u"read-only") {
+        QVERIFY(QFile::setPermissions(folder, QFile::ReadOwner | QFile::ExeOwner));
+        if (QFile f(folder + u"/probe"_s); f.open(QIODevice::WriteOnly)) {
+            f.remove();
+            QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+            QSKIP("this user writes into read-only folders");
+        }
+    }
+    bool stayedOpen = false;
+    QStringList messages;
+    ModalDriver driver;
+    driver.expect<TformSetup>([&](TformSetup* setup) {
+        setup->eCurrencyTo->setText(u"EUR"_s);
+        messages = saveAnswered(setup);
+        stayedOpen = setup->isVisible();
+        setup->bClose->click();
+    });
+    form.Setup1Click();
+    QFile::setPermissions(folder, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QVERIFY(driver.allAnswered());
+    QCOMPARE(messages.size(), 1);
+    const QString message = messages.value(0);
+    QVERIFY2(message.startsWith(u"The settings could not be written to "_s +
+                                QDir::toNativeSeparators(ini) + u": "_s),
+             qPrintable(message));
+    QVERIFY2(message.contains(why), qPrintable(message));
+    QVERIFY2(message.endsWith(u"They hold until the program ends; make the file writable or "
+                              u"free space on its disk, then press Save again."_s),
+             qPrintable(message));
+    QVERIFY(stayedOpen);
+    QCOMPARE(form.application().settings().currencyTo, u"EUR"_s);
+    QVERIFY(driver.strays.isEmpty());
 }
 
 void TestMainForm::setUpWithUnreachableDatabase()

@@ -47,6 +47,7 @@ private Q_SLOTS:
     void refusedValues_data();
     void refusedValues();
     void editChangesTheRow();
+    void fineInsertDate();
     void deleteRate_data();
     void deleteRate();
 };
@@ -350,6 +351,41 @@ void TestRateList::editChangesTheRow()
              QStringList{u"93.3|"_s + QDate::currentDate().addDays(5).toString(Qt::ISODate)});
     QCOMPARE(w.gbtRates.text(u"RATE_IDENTIFICATOR"_s), id);
     QCOMPARE(data.rows(countRates), QStringList{u"14"_s});
+    QVERIFY(driver.strays.isEmpty());
+}
+
+// A rate written by another tool, its insert date finer than a millisecond: Edit saves
+// it with that date untouched, and Delete removes it.
+void TestRateList::fineInsertDate()
+{
+    SampleCopy data;
+    TformRate w(data.iniPath(), data.db);
+    w.gbtRates.open();
+    w.buttonFilterClick();
+    const QString id = w.gbtRates.text(u"RATE_IDENTIFICATOR"_s);
+    const QString where = u" where RATE_IDENTIFICATOR = "_s + id;
+    const QString byId = u" from FARE_CURRENCY_RATE"_s + where;
+    data.exec(u"update FARE_CURRENCY_RATE set RATE_INSERT_DATE = '2024-01-01 10:00:00.1234'"_s +
+              where);
+    w.gbtRates.refresh();
+    ModalDriver driver;
+    driver.expect<TformNewRate>([&](TformNewRate* d) {
+        d->eRateValue->setValue(91.5);
+        d->bSave->click();
+    });
+    w.bEdirClick();
+    QVERIFY(driver.allAnswered());
+    QCOMPARE(driver.messages, QStringList());
+    QCOMPARE(data.rows(u"select RATE_AMOUNT, cast(RATE_INSERT_DATE as varchar(24))"_s + byId),
+             QStringList{u"91.5|2024-01-01 10:00:00.1234"_s});
+
+    driver.expect<QMessageBox>(
+        [](QMessageBox* box) { box->button(QMessageBox::Ok)->click(); });
+    w.bDelete->click();
+    QVERIFY(driver.allAnswered());
+    QCOMPARE(driver.messages, QStringList());
+    QCOMPARE(data.rows(u"select count(*)"_s + byId), QStringList{u"0"_s});
+    QCOMPARE(data.rows(countRates), QStringList{u"13"_s});
     QVERIFY(driver.strays.isEmpty());
 }
 

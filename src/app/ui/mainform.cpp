@@ -258,7 +258,6 @@ void TGeneralForm::Carrier1Click() { formProvider->showList(); }
 
 void TGeneralForm::Setup1Click()
 {
-    base::Settings edited = m_app->settings();
-    if (formSetup->edit(edited))
-        m_app->saveSetup(edited);
+    formSetup->edit(m_app->settings(),
+                    [this](const base::Settings& edited) { return m_app->saveSetup(edited); });
 }

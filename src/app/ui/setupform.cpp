@@ -1,5 +1,7 @@
 #include "app/ui/setupform.h"
 
+#include "base/ui/messages.h"
+
 #include <QButtonGroup>
 #include <QFont>
 #include <QFrame>
@@ -97,7 +99,7 @@ TformSetup::TformSetup(QWidget* parent) : QDialog(parent)
     bSave->setGeometry(267 - margin - 2 * 75 - 6, buttonsTop, 75, 25);
     bClose->setGeometry(267 - margin - 75, buttonsTop, 75, 25);
     bSave->setDefault(true);
-    connect(bSave, &QPushButton::clicked, this, &QDialog::accept);
+    connect(bSave, &QPushButton::clicked, this, &TformSetup::bSaveClick);
     connect(bClose, &QPushButton::clicked, this, &QDialog::reject);
 
     // Tab order: the fields, the tax modes, Save, Cancel.
@@ -143,14 +145,38 @@ void TformSetup::take(base::Settings& v) const
     v.getTaxOrgCurrency = cbGetTaxFromOrgCurrency->isChecked();
 }
 
-bool TformSetup::edit(base::Settings& values)
+void TformSetup::bSaveClick()
 {
+    base::Settings edited = m_editing;
+    take(edited);
+    if (const QString problem = m_save ? m_save(edited) : QString(); !problem.isEmpty()) {
+        base::ui::showMessage(this, problem);
+        return;
+    }
+    accept();
+}
+
+void TformSetup::setVisible(bool visible)
+{
+    QDialog::setVisible(visible);
+    // Showing gives the first field its focus as the tab key would, which selects its
+    // whole text: the first key typed would replace the pattern. The dialog opens with
+    // the cursor at the start of the field and nothing selected.
+    if (visible) {
+        eFareRegExp->deselect();
+        eFareRegExp->setCursorPosition(0);
+    }
+}
+
+bool TformSetup::edit(const base::Settings& values, const Saver& save)
+{
+    m_editing = values;
+    m_save = save;
     fill(values);
     if (const QScreen* screen = QGuiApplication::primaryScreen())
         move(screen->availableGeometry().center() - rect().center());
     eFareRegExp->setFocus();
-    if (exec() != QDialog::Accepted)
-        return false;
-    take(values);
-    return true;
+    const bool saved = exec() == QDialog::Accepted;
+    m_save = nullptr;
+    return saved;
 }

@@ -6,6 +6,8 @@
 
 #include <QDialog>
 
+#include <functional>
+
 class QLineEdit;
 class QPushButton;
 class QRadioButton;
@@ -15,13 +17,21 @@ class TformSetup : public QDialog {
 public:
     explicit TformSetup(QWidget* parent = nullptr);
 
-    // Fills the controls from values and shows the dialog modally. On Save the edited
-    // values are copied back into values (the currency cut to three characters) and the
-    // result is true; Cancel or closing changes nothing.
-    bool edit(base::Settings& values);
+    // Takes the edited values on Save: what to tell the user when they were not saved,
+    // empty when they were.
+    using Saver = std::function<QString(const base::Settings&)>;
+
+    // Fills the controls from values and shows the dialog modally, the cursor at the start
+    // of the first field with nothing selected. Save hands the edited values (the
+    // currency cut to three characters) to save; when it says why they were not saved,
+    // the dialog shows that and stays open. The result is whether a Save succeeded;
+    // Cancel or closing ends the dialog.
+    bool edit(const base::Settings& values, const Saver& save);
 
     void fill(const base::Settings& values);
     void take(base::Settings& values) const;
+    void bSaveClick();
+    void setVisible(bool visible) override;
 
     QLineEdit* eFareRegExp;
     QLineEdit* eEquivRegExp;
@@ -36,4 +46,8 @@ public:
     QRadioButton* cbGetTaxFromOrgCurrency;
     QPushButton* bSave;
     QPushButton* bClose;
+
+private:
+    base::Settings m_editing;
+    Saver m_save;
 };

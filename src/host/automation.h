@@ -43,6 +43,27 @@ public:
     virtual HostResponse LastResponse() = 0;
 };
 
+// Another session's commands, each shown to an observer before it goes out (sprrate-cli
+// prints them; tests look at the program while it waits for the host).
+class ObservedSession : public HostSession {
+public:
+    ObservedSession(std::unique_ptr<HostSession> inner,
+                    std::function<void(const QString& command)> observer)
+        : m_inner(std::move(inner)), m_observer(std::move(observer))
+    {
+    }
+    HostResponse Send(const QString& command, int mode) override
+    {
+        m_observer(command);
+        return m_inner->Send(command, mode);
+    }
+    HostResponse LastResponse() override { return m_inner->LastResponse(); }
+
+private:
+    std::unique_ptr<HostSession> m_inner;
+    std::function<void(const QString&)> m_observer;
+};
+
 // Object classes by name. Creating an object whose name is not registered, or whose
 // creator fails, raises HostError.
 class AutomationRegistry {

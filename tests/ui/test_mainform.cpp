@@ -508,27 +508,6 @@ void TestMainForm::runButtonConvertsTheRecord()
                           u"TTK/T01/XRUB195.00OY"_s}));
 }
 
-namespace {
-// The terminal's session with a look at the strip whenever a command goes out.
-class WatchedSession : public host::HostSession {
-public:
-    WatchedSession(std::unique_ptr<host::HostSession> inner, std::function<void(const QString&)> watch)
-        : m_inner(std::move(inner)), m_watch(std::move(watch))
-    {
-    }
-    host::HostResponse Send(const QString& command, int mode) override
-    {
-        m_watch(command);
-        return m_inner->Send(command, mode);
-    }
-    host::HostResponse LastResponse() override { return m_inner->LastResponse(); }
-
-private:
-    std::unique_ptr<host::HostSession> m_inner;
-    std::function<void(const QString&)> m_watch;
-};
-} // namespace
-
 // While the run talks to the host the strip is busy: buttons off, a busy cursor. A click
 // on Run given meanwhile is not replayed as a second run afterwards, and the converted
 // run is confirmed near the strip by a note that goes away by itself.
@@ -547,7 +526,7 @@ void TestMainForm::busyWhileTheRunTalksToTheHost()
         return termLink.createObject(host::HostSessionsProgId.toString());
     });
     m_registry.registerClass(host::HostSessionProgId.toString(), [&] {
-        return std::make_unique<WatchedSession>(
+        return std::make_unique<host::ObservedSession>(
             termLink.create<host::HostSession>(host::HostSessionProgId), [&](const QString&) {
                 enabled << strip->btnRun->isEnabled();
                 busyCursor << (QApplication::overrideCursor() &&

@@ -29,30 +29,6 @@
 
 using namespace Qt::Literals::StringLiterals;
 
-namespace {
-
-// Prints each command on its way to the host.
-class PrintingSession : public host::HostSession {
-public:
-    PrintingSession(std::unique_ptr<host::HostSession> inner, QTextStream& out)
-        : m_inner(std::move(inner)), m_out(out)
-    {
-    }
-    host::HostResponse Send(const QString& command, int mode) override
-    {
-        m_out << command << '\n';
-        m_out.flush();
-        return m_inner->Send(command, mode);
-    }
-    host::HostResponse LastResponse() override { return m_inner->LastResponse(); }
-
-private:
-    std::unique_ptr<host::HostSession> m_inner;
-    QTextStream& m_out;
-};
-
-} // namespace
-
 int main(int argc, char** argv)
 {
     // SIGINT and SIGTERM: the job stops where it waits for the terminal or before its
@@ -129,8 +105,12 @@ int main(int argc, char** argv)
     registry.registerClass(host::HostSessionsProgId.toString(),
                            [&] { return termLink.createObject(host::HostSessionsProgId.toString()); });
     registry.registerClass(host::HostSessionProgId.toString(), [&] {
-        return std::make_unique<PrintingSession>(
-            termLink.create<host::HostSession>(host::HostSessionProgId), out);
+        return std::make_unique<host::ObservedSession>(
+            termLink.create<host::HostSession>(host::HostSessionProgId), [&out](const QString& command) {
+                // Each command printed on its way to the host.
+                out << command << '\n';
+                out.flush();
+            });
     });
 
     // The settings file and the default database are the program's, beside this one.

@@ -17,7 +17,16 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
-fail() { echo "FAIL: $*" >&2; exit 1; }
+fail() {
+  echo "FAIL: $*" >&2
+  # What the program printed and which windows were up, to tell a slow start from a
+  # start that failed or opened something else.
+  [ -s "$work/out.txt" ] && sed 's/^/  program: /' "$work/out.txt" >&2
+  if [ -n "${DISPLAY:-}" ]; then
+    xwininfo -root -tree 2>&1 | grep '"' | sed 's/^/  window: /' >&2 || true
+  fi
+  exit 1
+}
 
 # A display of our own: the first free number from 90.
 display=90
@@ -29,9 +38,15 @@ pids+=($!)
 export DISPLAY=":$display"
 for _ in $(seq 100); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
 xdotool getdisplaygeometry >/dev/null 2>&1 || fail "Xvfb did not start"
-openbox >/dev/null 2>&1 &
+openbox >"$work/openbox.txt" 2>&1 &
 pids+=($!)
-sleep 1
+# The window manager is up once the root window names its check window.
+for _ in $(seq 100); do
+  xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
+  sleep 0.1
+done
+xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' ||
+  fail "openbox did not start: $(cat "$work/openbox.txt")"
 
 mkdir -p "$work/bin" "$work/data" "$work/run"
 chmod 700 "$work/run"
@@ -46,8 +61,9 @@ start() {
   "$work/bin/sprrate" >"$work/out.txt" 2>&1 &
   sprrate=$!
   pids+=("$sprrate")
-  strip=$(timeout 20 xdotool search --sync --onlyvisible --name '^SPR rate v1\.4$' | head -n 1) ||
-    fail "the strip did not open ($1)"
+  strip=$(timeout 60 xdotool search --sync --onlyvisible --name '^SPR rate v1\.4$' | head -n 1) ||
+    fail "the strip did not open ($1; the program $(kill -0 "$sprrate" 2>/dev/null &&
+      echo 'still runs' || echo 'has ended'))"
 }
 
 # Waits up to 15 s for the program to end; its exit status in $status.

@@ -45,8 +45,23 @@ for _ in $(seq 100); do
   xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
   sleep 0.1
 done
-xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' ||
-  fail "openbox did not start: $(cat "$work/openbox.txt")"
+# Without one (openbox failed to start) the windows are driven all the same: the keys go to
+# the window under the pointer, given the focus by hand.
+if xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; then
+  wm=1
+else
+  wm=0
+  echo "note: openbox did not start, driving the windows without a window manager:" \
+    "$(cat "$work/openbox.txt")"
+fi
+# Gives a window the keyboard focus, then sends it a key.
+press() { # window key
+  if [ "$wm" -eq 1 ]; then
+    xdotool windowactivate --sync "$1" key "$2"
+  else
+    xdotool mousemove --window "$1" 5 5 windowfocus --sync "$1" key "$2"
+  fi
+}
 
 mkdir -p "$work/bin" "$work/data" "$work/run"
 chmod 700 "$work/run"
@@ -88,7 +103,7 @@ start message
 click 11 11
 box=$(timeout 20 xdotool search --sync --onlyvisible --name '^SPR Rate$' | head -n 1) ||
   fail "Run without a terminal said nothing"
-xdotool windowactivate --sync "$box" key Return
+press "$box" Return
 sleep 1
 kill -0 "$sprrate" 2>/dev/null || fail "closing a message box ended the program"
 echo "Message: closing it left the program running"
@@ -97,7 +112,7 @@ echo "Message: closing it left the program running"
 click 83 11
 question=$(timeout 10 xdotool search --sync --onlyvisible --name '^SPR Rate$' | head -n 1) ||
   fail "Exit asked nothing"
-xdotool windowactivate --sync "$question" key Return
+press "$question" Return
 ended || fail "Exit with OK left the program running"
 [ "$status" -eq 0 ] || fail "Exit ended with status $status"
 grep -q '^LEFT=' "$ini" || fail "Exit did not write the strip's position"

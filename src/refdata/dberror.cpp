@@ -48,7 +48,8 @@ bool DbError::isConnectionLost() const
 QString withMissingAgentRights(const QString& serverText)
 {
     static const QRegularExpression refusal(
-        uR"re(no permission for (SELECT|INSERT|UPDATE|DELETE|USAGE) access to (TABLE|GENERATOR|SEQUENCE) "?([A-Z0-9_$]+)"?)re"_s);
+        uR"re(no permission for (SELECT|INSERT|UPDATE|DELETE|USAGE) access to )re"
+        uR"re((TABLE|GENERATOR|SEQUENCE) "?([A-Z0-9_$]+)"?)re"_s);
     static const QStringList programObjects = {
         QStringLiteral("FARE_CURRENCY"),      QStringLiteral("FARE_CURRENCY_RATE"),
         QStringLiteral("VALIDATING_CARRIER"), QStringLiteral("APPLIED_TAXES"),

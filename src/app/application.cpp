@@ -32,7 +32,11 @@ void Application::readSettings()
     // Said once, here: the saves that follow fail for the same reason.
     if (!problem.isEmpty())
         m_ui.showMessage(problem + u" Until then the program runs without its saved settings."_s);
-    m_db.setLocation(m_settings.database, m_settings.userName, m_settings.password);
+    if (const QString exposed = base::exposedPasswordWarning(m_settingsPath);
+        !exposed.isEmpty())
+        m_ui.showMessage(exposed);
+    m_db.setLocation(m_settings.database, m_settings.userName, m_settings.password,
+                     m_settings.role);
     m_db.IBDatabase.setTimeLimit(std::chrono::seconds(m_settings.dbTimeout));
 }
 

@@ -368,8 +368,13 @@ QByteArray IniFile::serialize() const
 bool IniFile::save(QString* errorText) const
 {
     const QByteArray bytes = serialize();
+    // The file may hold a password: a new one is its owner's only; an existing one keeps
+    // its permissions (the temporary file takes them over).
+    const bool created = !QFileInfo::exists(m_path);
     QSaveFile file(m_path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+    if (!file.open(QIODevice::WriteOnly) ||
+        (created && !file.setPermissions(QFile::ReadOwner | QFile::WriteOwner)) ||
+        file.write(bytes) != bytes.size() || !file.commit()) {
         if (errorText)
             *errorText = file.errorString();
         return false;

@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -59,12 +60,36 @@ Settings readSettings(const QString& iniPath, const QString& defaultDatabase, QS
     s.database = ini.readString(section::Main, key::Database, defaultDatabase);
     s.userName = text(key::UserName, defaults::UserName);
     s.password = text(key::Password, defaults::Password);
+    s.role = text(key::Role, {});
     s.refusalRegExp = text(key::RefusalRegExp, defaults::RefusalRegExp);
     const int limit = ini.readInteger(section::Main, key::HostTimeLimit, defaults::HostTimeLimit);
     s.hostTimeLimit = limit >= 1 ? limit : defaults::HostTimeLimit;
     const int dbTimeout = ini.readInteger(section::Main, key::DbTimeout, defaults::DbTimeout);
     s.dbTimeout = dbTimeout >= 1 && dbTimeout <= 3600 ? dbTimeout : defaults::DbTimeout;
     return s;
+}
+
+bool isServerLocation(const QString& database)
+{
+    // A one-letter prefix is a drive ("C:\\..."), not a host.
+    static const QRegularExpression server(
+        u"^([A-Za-z0-9_.-]{2,}|[A-Za-z0-9_.-]+/[A-Za-z0-9_]+):."_s);
+    return server.match(database).hasMatch();
+}
+
+QString exposedPasswordWarning(const QString& iniPath)
+{
+    IniFile ini(iniPath);
+    if (!ini.load() || ini.readString(section::Main, key::Password, {}).isEmpty() ||
+        !isServerLocation(ini.readString(section::Main, key::Database, {})))
+        return {};
+    const QFileInfo info(iniPath);
+    if (!info.exists() ||
+        !(info.permissions() & (QFile::ReadGroup | QFile::ReadOther)))
+        return {};
+    return u"The settings file \"%1\" holds the password of the database server and other "
+           u"users of this computer can read it. Make it readable by you only: chmod 600 %1"_s
+        .arg(QDir::toNativeSeparators(info.absoluteFilePath()));
 }
 
 bool writeSetupSettings(const QString& iniPath, const Settings& s, QString* errorText)

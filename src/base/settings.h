@@ -31,6 +31,7 @@ inline constexpr QStringView ReplaceFare = u"REPLACEFARE";
 inline constexpr QStringView Database = u"DATABASE";
 inline constexpr QStringView UserName = u"USERNAME";
 inline constexpr QStringView Password = u"PASSWORD";
+inline constexpr QStringView Role = u"ROLE";
 inline constexpr QStringView DbTimeout = u"DBTIMEOUT";
 inline constexpr QStringView Left = u"LEFT";
 inline constexpr QStringView Top = u"TOP";
@@ -85,6 +86,7 @@ struct Settings {
     QString database;
     QString userName;
     QString password;
+    QString role; // the SQL role of the attachment; empty: none
     int dbTimeout = defaults::DbTimeout; // seconds
     QPoint windowPosition = defaults::MainWindowPosition;
     // Empty: the answers to the update commands are not examined.
@@ -106,6 +108,13 @@ QString defaultDatabasePath(const QString& programDir);
 // problem is given, sets it to what is wrong with the file.
 Settings readSettings(const QString& iniPath, const QString& defaultDatabase,
                       QString* problem = nullptr);
+
+// True for a database location on a server ("host:path", "host/port:path").
+bool isServerLocation(const QString& database);
+
+// The warning for a settings file that others than its owner can read while it holds a
+// PASSWORD for a server location (what is wrong, how to mend it); empty otherwise.
+QString exposedPasswordWarning(const QString& iniPath);
 
 // The writes below read the file, change their keys and save it under the file's lock,
 // keeping the rest of the file; on failure they return false and, when given, set

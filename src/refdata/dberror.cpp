@@ -1,9 +1,13 @@
 #include "refdata/dberror.h"
 
+#include <QRegularExpression>
+
 #include <ibase.h>
 #include <iberror.h>
 
 #include <algorithm>
+
+using namespace Qt::Literals::StringLiterals;
 
 namespace refdata {
 RefDataError::RefDataError(const QString& message)
@@ -39,6 +43,24 @@ bool DbError::isConnectionLost() const
             return true;
     }
     return false;
+}
+
+QString withMissingAgentRights(const QString& serverText)
+{
+    static const QRegularExpression refusal(
+        uR"re(no permission for (SELECT|INSERT|UPDATE|DELETE|USAGE) access to )re"
+        uR"re((TABLE|GENERATOR|SEQUENCE) "?([A-Z0-9_$]+)"?)re"_s);
+    static const QStringList programObjects = {
+        QStringLiteral("FARE_CURRENCY"),      QStringLiteral("FARE_CURRENCY_RATE"),
+        QStringLiteral("VALIDATING_CARRIER"), QStringLiteral("APPLIED_TAXES"),
+        QStringLiteral("GEN_RATE_IDENTIFICATOR"), QStringLiteral("GEN_TAXEID")};
+    const QRegularExpressionMatch m = refusal.match(serverText);
+    if (!m.hasMatch() || !programObjects.contains(m.captured(3)))
+        return serverText;
+    return QStringLiteral("%1\nThe database user lacks the rights of the agents' role %2 (%3 on "
+                          "%4 %5). Ask the database administrator to grant the role %2 to "
+                          "this user, and set ROLE=%2 in the settings file.")
+        .arg(serverText, AgentRole.toString(), m.captured(1), m.captured(2), m.captured(3));
 }
 
 bool DbError::isOpenedElsewhere() const { return hasGdsCode(isc_already_opened); }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringView>
 
 #include <stdexcept>
 #include <vector>
@@ -40,6 +41,14 @@ private:
     int m_sqlCode;
     std::vector<long> m_gdsCodes;
 };
+
+// The role that scripts/make-refdb gives the agents of a shared database.
+inline constexpr QStringView AgentRole = u"SPRRATE_AGENT";
+
+// A refusal of the server ("no permission for ... access to ..."): when it names a table
+// or generator the program uses, the server's text followed by what the user lacks and
+// what to do; otherwise the server's text as it is.
+QString withMissingAgentRights(const QString& serverText);
 
 // The database did not answer within the connection's time limit; the connection was
 // dropped. Unlike other database errors, no lookup takes it for "no entry": the action

@@ -79,7 +79,10 @@ DbError Status::error()
     }
     const int sqlCode = vector ? int(client().sqlcode(vector)) : 0;
     m_wrapper.init();
-    return DbError(fromWin1251(QByteArray(text)).trimmed(), sqlCode, std::move(codes));
+    QString message = fromWin1251(QByteArray(text)).trimmed();
+    if (std::find(codes.begin(), codes.end(), long(isc_no_priv)) != codes.end())
+        message = withMissingAgentRights(message);
+    return DbError(message, sqlCode, std::move(codes));
 }
 
 Status::Status(Connection& connection) : Status()
@@ -322,6 +325,9 @@ void Connection::connect()
     dpb->insertString(st.get(), isc_dpb_user_name, user.constData());
     dpb->insertString(st.get(), isc_dpb_password, password.constData());
     dpb->insertString(st.get(), isc_dpb_lc_ctype, "WIN1251");
+    const QByteArray role = toWin1251(m_role);
+    if (!role.isEmpty())
+        dpb->insertString(st.get(), isc_dpb_sql_role_name, role.constData());
     // Bounds the wait for a server that takes the network connection but does not
     // answer it (stopped, or its machine gone); Firebird's own default is 180 s.
     if (m_timeLimit.count() > 0)

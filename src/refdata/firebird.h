@@ -136,6 +136,8 @@ public:
     const QString& databaseName() const { return m_databaseName; }
     void setUserName(const QString& name) { m_userName = name; }
     void setPassword(const QString& password) { m_password = password; }
+    // The SQL role the attachment takes (an agents' role on a shared server); empty: none.
+    void setRole(const QString& role) { m_role = role; }
     // How long a connection attempt and every call on the attachment may wait for the
     // server. A call still waiting then is cut off, the attachment is dropped (the next
     // use attaches again) and the call fails with timeoutMessage().
@@ -144,7 +146,8 @@ public:
     // "The database ... does not answer": where it is, the limit, what to do.
     QString timeoutMessage() const;
 
-    // Attaches with the user name, the password and lc_ctype WIN1251, no login dialog.
+    // Attaches with the user name, the password, the role and lc_ctype WIN1251, no login
+    // dialog.
     void connect();
     void connectIfNeeded()
     {
@@ -185,6 +188,7 @@ private:
     QString m_databaseName;
     QString m_userName;
     QString m_password;
+    QString m_role;
     Firebird::IAttachment* m_attachment = nullptr;
     unsigned m_dialect = 3;
     // Bumped at every attachment, so statements know their handles are stale.

@@ -103,13 +103,14 @@ ReferenceDatabase::ReferenceDatabase()
 }
 
 void ReferenceDatabase::setLocation(const QString& databaseName, const QString& userName,
-                                    const QString& password)
+                                    const QString& password, const QString& role)
 {
     if (IBDatabase.connected())
         IBDatabase.disconnect();
     IBDatabase.setDatabaseName(databaseName);
     IBDatabase.setUserName(userName);
     IBDatabase.setPassword(password);
+    IBDatabase.setRole(role);
 }
 
 void ReferenceDatabase::connectIfNeeded()

@@ -31,9 +31,9 @@ public:
 
     ReferenceDatabase();
 
-    // Location and credentials; nothing is opened here.
+    // Location, credentials and the SQL role (empty: none); nothing is opened here.
     void setLocation(const QString& databaseName, const QString& userName,
-                     const QString& password);
+                     const QString& password, const QString& role = {});
 
     void connectIfNeeded();
     bool connected() const { return IBDatabase.connected(); }

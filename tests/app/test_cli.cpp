@@ -128,6 +128,36 @@ INSTANTIATE_TEST_SUITE_P(
                 {u"sprrate-cli: --rate and --cancel-rate cannot be given together"_s}, {}, {}}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// A server password in a settings file others can read: sprrate-cli warns once at start,
+// on standard error, before it goes on.
+TEST(CliSettings, ServerPasswordOthersCanReadIsWarnedOnce)
+{
+    testsupport::ensureCoreApplication();
+    for (const auto& [mode, warnings] :
+         {std::pair{QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup, 1},
+          std::pair{QFile::ReadOwner | QFile::WriteOwner, 0}}) {
+        testsupport::VelmoraTerm terminal;
+        terminal.start(recordScenario({}));
+        QTemporaryDir folder;
+        const QString program = folder.filePath(u"sprrate-cli"_s);
+        ASSERT_TRUE(QFile::copy(QStringLiteral(SPRRATE_CLI_PATH), program));
+        // A server no one listens on: the run fails soon after the warning.
+        testsupport::writeSettingsFile(
+            folder,
+            "[MAIN]\nDATABASE=localhost/1:/srv/sprrate.gdb\nPASSWORD=secret\nDBTIMEOUT=2\n");
+        const QString ini = folder.filePath(u"sprrate.INI"_s);
+        ASSERT_TRUE(QFile::setPermissions(ini, mode));
+        QProcess cli;
+        cli.start(program, {u"run"_s, u"--socket"_s, terminal.socket()});
+        ASSERT_TRUE(cli.waitForFinished(120000));
+        const QString err = QString::fromUtf8(cli.readAllStandardError());
+        EXPECT_EQ(err.count(u"other users of this computer can read it. Make it readable by you "
+                            u"only: chmod 600 "_s + ini),
+                  warnings)
+            << err.toStdString();
+    }
+}
+
 // Asked to end while the terminal holds the fare command back: the run stops at once,
 // says which update commands went out, and the status tells the signal.
 using CliStopped = CliTest<int>;

@@ -2,6 +2,7 @@
 #include "base/settings.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QFile>
 #include <QLockFile>
 #include <QStringEncoder>
@@ -676,3 +677,102 @@ TEST_F(IniFixture, LockOfAProgramThatDiedIsTakenOver)
     EXPECT_EQ(readWindowPosition(path(), section::Window, QPoint()), QPoint(7, 8));
     EXPECT_EQ(readSettings(path(), QString()).database, q(u"/var/db/a.gdb"));
 }
+
+namespace {
+
+mode_t modeOf(const QString& file)
+{
+    struct stat st {};
+    return ::stat(QFile::encodeName(file).constData(), &st) == 0 ? (st.st_mode & 07777) : 0;
+}
+
+// Sets the process's file-creation mask for a scope.
+struct Umask {
+    explicit Umask(mode_t mask) : old(::umask(mask)) {}
+    ~Umask() { ::umask(old); }
+    mode_t old;
+};
+
+struct PrivateWriteCase {
+    const char* name;
+    std::function<bool(const QString&)> write;
+};
+
+class PrivateSettingsTest : public IniFixture,
+                            public testing::WithParamInterface<PrivateWriteCase> {};
+
+// The file holds the database password: a file the program makes is its owner's only,
+// whatever the mask lets others have; a file that exists keeps its mode, wider or
+// narrower.
+TEST_P(PrivateSettingsTest, NewFileIsTheOwnersOnlyAndAnOldOneKeepsItsMode)
+{
+    const Umask mask(022);
+    ASSERT_TRUE(GetParam().write(path()));
+    EXPECT_EQ(modeOf(path()), mode_t(0600));
+    for (const mode_t mode : {mode_t(0640), mode_t(0644), mode_t(0600), mode_t(0660)}) {
+        ASSERT_EQ(::chmod(QFile::encodeName(path()).constData(), mode), 0);
+        ASSERT_TRUE(GetParam().write(path()));
+        EXPECT_EQ(modeOf(path()), mode) << std::oct << mode;
+    }
+}
+
+const PrivateWriteCase privateWriteCases[] = {
+    {"Setup", [](const QString& p) { return writeSetupSettings(p, Settings{}); }},
+    {"WindowPosition",
+     [](const QString& p) { return writeWindowPosition(p, section::Window, QPoint(1, 2)); }},
+    {"RateWindow", [](const QString& p) { return writeRateWindow(p, QPoint(1, 2), RateFilter{}); }},
+};
+
+INSTANTIATE_TEST_SUITE_P(Writes, PrivateSettingsTest, testing::ValuesIn(privateWriteCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(IniFixture, RoleIsReadAsTypedAndEmptyByDefault)
+{
+    EXPECT_TRUE(readSettings(path(), q(u"/db")).role.isEmpty());
+    writeFile("[MAIN]\nROLE=SPRRATE_AGENT\n");
+    EXPECT_EQ(readSettings(path(), q(u"/db")).role, q(u"SPRRATE_AGENT"));
+    writeFile("[MAIN]\nROLE=\n");
+    EXPECT_TRUE(readSettings(path(), q(u"/db")).role.isEmpty());
+}
+
+struct ExposedCase {
+    const char* name;
+    mode_t mode;
+    const char* file;
+    bool warned;
+};
+
+class ExposedPasswordTest : public IniFixture, public testing::WithParamInterface<ExposedCase> {};
+
+TEST_P(ExposedPasswordTest, WarnsOfAServerPasswordOthersCanRead)
+{
+    const ExposedCase& c = GetParam();
+    writeFile(c.file);
+    ASSERT_EQ(::chmod(QFile::encodeName(path()).constData(), c.mode), 0);
+    const QString warning = exposedPasswordWarning(path());
+    if (!c.warned) {
+        EXPECT_TRUE(warning.isEmpty()) << warning.toStdString();
+        return;
+    }
+    EXPECT_TRUE(warning.contains(q(u"other users of this computer can read it")))
+        << warning.toStdString();
+    EXPECT_TRUE(warning.contains(q(u"chmod 600 ") + QFileInfo(path()).absoluteFilePath()))
+        << warning.toStdString();
+}
+
+const ExposedCase exposedCases[] = {
+    {"ServerOthersRead", 0644, "[MAIN]\nDATABASE=office:/srv/sprrate.gdb\nPASSWORD=x\n", true},
+    {"ServerGroupRead", 0640, "[MAIN]\nDATABASE=office/3050:/srv/a.gdb\nPASSWORD=x\n", true},
+    {"ServerWithoutPasswordKey", 0644, "[MAIN]\nDATABASE=10.0.0.5:/srv/a.gdb\n", false},
+    {"ServerByAddress", 0604, "[MAIN]\nDATABASE=10.0.0.5:/srv/a.gdb\nPASSWORD=x\n", true},
+    {"ServerPrivate", 0600, "[MAIN]\nDATABASE=office:/srv/sprrate.gdb\nPASSWORD=x\n", false},
+    {"ServerEmptyPassword", 0644, "[MAIN]\nDATABASE=office:/srv/a.gdb\nPASSWORD=\n", false},
+    {"LocalFile", 0644, "[MAIN]\nDATABASE=/home/a/sprrate.gdb\nPASSWORD=x\n", false},
+    {"DefaultLocalFile", 0644, "[MAIN]\nPASSWORD=x\n", false},
+    {"DriveLetter", 0644, "[MAIN]\nDATABASE=C:\\data\\sprrate.gdb\nPASSWORD=x\n", false},
+};
+
+INSTANTIATE_TEST_SUITE_P(Settings, ExposedPasswordTest, testing::ValuesIn(exposedCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+} // namespace

@@ -23,6 +23,7 @@
 
 #include <iostream>
 #include <random>
+#include <tuple>
 
 using namespace Qt::Literals::StringLiterals;
 using Outcome = pricing::RunResult::Outcome;
@@ -376,6 +377,31 @@ TEST_F(HostileSettings, BinaryFileStartsOnTheDefaults)
         ADD_FAILURE() << "the run opened a database that is not there";
     } catch (const refdata::DbError& e) {
         EXPECT_FALSE(e.message().isEmpty());
+    }
+}
+
+// A server password in a settings file others can read: one warning at start, with the
+// fix; the same file made private, or a local database, is started in silence.
+TEST_F(HostileSettings, ServerPasswordOthersCanReadIsWarnedOnceAtStart)
+{
+    const QString ini = folder.filePath(u"sprrate.INI"_s);
+    const QByteArray server = "[MAIN]\nDATABASE=office:/srv/sprrate.gdb\nPASSWORD=secret\n";
+    for (const auto& [file, mode, warned] :
+         {std::tuple{server, QFile::ReadOwner | QFile::WriteOwner | QFile::ReadOther, true},
+          std::tuple{server, QFile::ReadOwner | QFile::WriteOwner, false},
+          std::tuple{"[MAIN]\nPASSWORD=secret\n"_ba,
+                     QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup, false}}) {
+        ui.messages.clear();
+        testsupport::writeSettingsFile(folder, file);
+        ASSERT_TRUE(QFile::setPermissions(ini, mode));
+        auto a = testsupport::startApplication(folder, registry, ui);
+        if (!warned) {
+            EXPECT_EQ(ui.messages, QStringList{});
+            continue;
+        }
+        ASSERT_EQ(ui.messages.size(), 1) << ui.messages.join(u'\n').toStdString();
+        EXPECT_TRUE(ui.messages[0].contains(u"other users of this computer can read it"_s));
+        EXPECT_TRUE(ui.messages[0].endsWith(u"chmod 600 "_s + ini)) << ui.messages[0].toStdString();
     }
 }
 

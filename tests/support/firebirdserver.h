@@ -100,6 +100,30 @@ public:
         return where;
     }
 
+    // Adds an agent's user with the agents' role to a database of this server with
+    // scripts/make-refdb --agent, the password from AGENT_PASSWORD; returns the settings
+    // lines it prints.
+    QString createAgent(const QString& location, const QString& name, const QString& agentPassword)
+    {
+        QProcess p;
+        QProcessEnvironment env = clientEnvironment();
+        env.insert(QStringLiteral("AGENT_PASSWORD"), agentPassword);
+        p.setProcessEnvironment(env);
+        p.start(QStringLiteral(SPRRATE_SOURCE_DIR "/scripts/make-refdb"),
+                {QStringLiteral("--agent"), name, location});
+        p.closeWriteChannel();
+        if (!p.waitForFinished(120000) || p.exitCode() != 0)
+            throw std::runtime_error("make-refdb --agent failed: " +
+                                     p.readAllStandardError().toStdString());
+        return QString::fromUtf8(p.readAllStandardOutput());
+    }
+
+    // The server's security database (its users and their password hashes) as a location.
+    QString securityLocation() const
+    {
+        return QStringLiteral("localhost/%1:%2").arg(m_port).arg(securityPath());
+    }
+
     // Starts the server (again) on the same port and waits until it accepts connections.
     void start()
     {

@@ -15,8 +15,8 @@ namespace app {
 Application::Application(const QString& programPath, base::UserInteraction& ui,
                          const host::AutomationRegistry& registry)
     : m_ui(ui),
-      m_programPath(programPath),
-      m_settingsPath(base::settingsFilePath(programPath)),
+      m_locations(base::fileLocations(programPath)),
+      m_settingsPath(m_locations.settingsFile),
       m_link(registry, ui),
       m_rates(m_db, ui, [this](const QString& from, const QString& to, double amount, bool keep) {
           return rates::ConvertViaHost(m_link.session(), m_matcher, from, to, amount, keep);
@@ -26,9 +26,12 @@ Application::Application(const QString& programPath, base::UserInteraction& ui,
 
 void Application::readSettings()
 {
-    const QString programDir = QFileInfo(m_programPath).absolutePath();
+    // The user's folder is made here so that the first save has a place; the database's
+    // folder waits for the database (sprrate-cli init-db).
+    if (m_locations.perUser)
+        QDir().mkpath(QFileInfo(m_settingsPath).absolutePath());
     QString problem;
-    m_settings = base::readSettings(m_settingsPath, base::defaultDatabasePath(programDir), &problem);
+    m_settings = base::readSettings(m_settingsPath, m_locations.defaultDatabase, &problem);
     // Said once, here: the saves that follow fail for the same reason.
     if (!problem.isEmpty())
         m_ui.showMessage(problem + u" Until then the program runs without its saved settings."_s);

@@ -4,6 +4,7 @@
 // own one and hand it their way of asking the user.
 #pragma once
 
+#include "base/filelocations.h"
 #include "base/interaction.h"
 #include "base/settings.h"
 #include "host/automation.h"
@@ -18,7 +19,8 @@ namespace app {
 
 class Application {
 public:
-    // programPath decides the settings file and the default database location. The
+    // programPath decides the settings file and the default database location
+    // (base::fileLocations). The
     // registry creates the terminal's automation objects.
     Application(const QString& programPath, base::UserInteraction& ui,
                 const host::AutomationRegistry& registry);
@@ -29,6 +31,8 @@ public:
     void readSettings();
 
     const QString& settingsPath() const { return m_settingsPath; }
+    // The DATABASE of a settings file without that key.
+    const QString& defaultDatabase() const { return m_locations.defaultDatabase; }
     base::Settings& settings() { return m_settings; }
     const base::Settings& settings() const { return m_settings; }
 
@@ -56,7 +60,7 @@ private:
     pricing::PricingServices services();
 
     base::UserInteraction& m_ui;
-    QString m_programPath;
+    base::FileLocations m_locations;
     QString m_settingsPath;
     base::Settings m_settings;
     pattern::PatternMatcher m_matcher;

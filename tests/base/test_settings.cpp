@@ -1,3 +1,4 @@
+#include "base/filelocations.h"
 #include "base/inifile.h"
 #include "base/settings.h"
 
@@ -75,6 +76,58 @@ TEST(DefaultDatabasePath, DataFolderBesideTheProgramFolder)
     EXPECT_EQ(defaultDatabasePath(q(u"/bin")), q(u"/data/sprrate.gdb"));
     EXPECT_EQ(defaultDatabasePath(q(u"/")), q(u"/data/sprrate.gdb"));
 }
+
+// Where the settings and the database are for a program in a folder that the user can
+// or cannot write, with or without its settings file beside it.
+struct LocationCase {
+    const char* name;
+    bool iniBeside;
+    bool folderWritable;
+    bool perUser;
+};
+
+class FileLocationsTest : public testing::TestWithParam<LocationCase> {};
+
+TEST_P(FileLocationsTest, BesideTheProgramWhereItsFileIsOrCanBe)
+{
+    const LocationCase& c = GetParam();
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString root = dir.path();
+    const QString bin = root + q(u"/opt/sprrate/bin");
+    ASSERT_TRUE(QDir().mkpath(bin));
+    if (c.iniBeside) {
+        QFile f(bin + q(u"/sprrate.INI"));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    }
+    ASSERT_EQ(chmod(QFile::encodeName(root).constData(), 0755), 0);
+    ASSERT_EQ(chmod(QFile::encodeName(bin).constData(), c.folderWritable ? 0777 : 0555), 0);
+
+    const int result = runUnprivileged([&] {
+        qputenv("XDG_CONFIG_HOME", QFile::encodeName(root + q(u"/home/.config")));
+        qputenv("XDG_DATA_HOME", QFile::encodeName(root + q(u"/home/.local/share")));
+        const FileLocations at = fileLocations(bin + q(u"/sprrate"));
+        if (at.perUser != c.perUser)
+            return 2;
+        const FileLocations expected =
+            c.perUser ? FileLocations{root + q(u"/home/.config/sprrate/sprrate.INI"),
+                                      root + q(u"/home/.local/share/sprrate/sprrate.gdb"), true}
+                      : FileLocations{bin + q(u"/sprrate.INI"),
+                                      root + q(u"/opt/sprrate/data/sprrate.gdb"), false};
+        if (at.settingsFile != expected.settingsFile)
+            return 3;
+        return at.defaultDatabase == expected.defaultDatabase ? 0 : 4;
+    });
+    chmod(QFile::encodeName(bin).constData(), 0755);
+    EXPECT_EQ(result, 0) << "2: per-user or not, 3: settings file, 4: database";
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Folders, FileLocationsTest,
+    testing::Values(LocationCase{"PortableFolder", false, true, false},
+                    LocationCase{"FileBesideAReadOnlyProgram", true, false, false},
+                    LocationCase{"InstalledReadOnly", false, false, true}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(IniFixture, MissingFileGivesEveryDefault)
 {

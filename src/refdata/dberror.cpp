@@ -1,5 +1,6 @@
 #include "refdata/dberror.h"
 
+#include <QDir>
 #include <QRegularExpression>
 
 #include <ibase.h>
@@ -64,5 +65,12 @@ QString withMissingAgentRights(const QString& serverText)
 }
 
 bool DbError::isOpenedElsewhere() const { return hasGdsCode(isc_already_opened); }
+
+QString missingDatabaseMessage(const QString& path)
+{
+    return u"There is no database at %1. Make it with \"sprrate-cli init-db\" (add --sample "
+           u"for the sample reference data), or set DATABASE in the settings file to the "
+           u"database you use."_s.arg(QDir::toNativeSeparators(path));
+}
 
 } // namespace refdata

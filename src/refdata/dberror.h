@@ -50,6 +50,9 @@ inline constexpr QStringView AgentRole = u"SPRRATE_AGENT";
 // what to do; otherwise the server's text as it is.
 QString withMissingAgentRights(const QString& serverText);
 
+// A local database file that is not there: where the program looked and how to make it.
+QString missingDatabaseMessage(const QString& path);
+
 // The database did not answer within the connection's time limit; the connection was
 // dropped. Unlike other database errors, no lookup takes it for "no entry": the action
 // that met it ends.

@@ -4,7 +4,10 @@
 
 #include "refdata/firebirdclient.h"
 
+#include "base/settings.h"
+
 #include <QFile>
+#include <QFileInfo>
 #include <QStringDecoder>
 #include <QStringEncoder>
 
@@ -353,6 +356,9 @@ void Connection::connect()
         DbError e = st.error();
         if (e.isOpenedElsewhere())
             throw DbError(openedElsewhereMessage(m_databaseName), e.sqlCode(), e.gdsCodes());
+        // Firebird's "I/O error during open" says neither where nor what to do.
+        if (!base::isServerLocation(m_databaseName) && !QFileInfo::exists(m_databaseName))
+            throw DbError(missingDatabaseMessage(m_databaseName), e.sqlCode(), e.gdsCodes());
         throw e;
     }
 

@@ -9,7 +9,9 @@
 #include "support/velmoraterm.h"
 
 #include <QDeadlineTimer>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QTemporaryDir>
 
@@ -193,3 +195,84 @@ INSTANTIATE_TEST_SUITE_P(Signals, CliStopped, testing::Values(SIGTERM, SIGINT),
                          [](const auto& info) { return info.param == SIGTERM ? "SIGTERM" : "SIGINT"; });
 
 } // namespace
+
+// init-db in a portable folder (bin/ with share/sprrate beside it): where it makes the
+// database, and what it refuses.
+struct InitDbCase {
+    const char* name;
+    QByteArray settings; // [MAIN], "@" standing for the folder
+    bool existing;       // a file is at the database's place already
+    QStringList args;    // after "init-db", "@" standing for the folder
+    int exitCode;
+    QString made;        // the database made, under the folder; empty: none
+    QStringList inOutput; // standard output and error, "@" standing for the folder
+};
+
+class CliInitDb : public testing::TestWithParam<InitDbCase> {};
+
+TEST_P(CliInitDb, MakesTheDatabaseOnlyWhereNoneIs)
+{
+    testsupport::ensureCoreApplication();
+    const InitDbCase& c = GetParam();
+    QTemporaryDir folder;
+    const QString root = folder.path();
+    auto at = [&](QString s) { return s.replace(u'@', root); };
+    ASSERT_TRUE(QDir().mkpath(root + u"/bin"_s));
+    ASSERT_TRUE(QDir().mkpath(root + u"/share/sprrate"_s));
+    for (const char* script : {"schema.sql", "sample.sql"})
+        ASSERT_TRUE(QFile::copy(QStringLiteral(SPRRATE_SOURCE_DIR "/refdata/") + QLatin1String(script),
+                                root + u"/share/sprrate/"_s + QLatin1String(script)));
+    const QString program = root + u"/bin/sprrate-cli"_s;
+    ASSERT_TRUE(QFile::copy(QStringLiteral(SPRRATE_CLI_PATH), program));
+    if (!c.settings.isEmpty()) {
+        QFile ini(root + u"/bin/sprrate.INI"_s);
+        ASSERT_TRUE(ini.open(QIODevice::WriteOnly));
+        ini.write(QByteArray(c.settings).replace('@', QFile::encodeName(root)));
+    }
+    const QString place = c.made.isEmpty() ? root + u"/data/sprrate.gdb"_s : at(c.made);
+    if (c.existing) {
+        ASSERT_TRUE(QDir().mkpath(QFileInfo(place).absolutePath()));
+        QFile f(place);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("not a database");
+    }
+    QStringList args{u"init-db"_s};
+    for (const QString& a : c.args)
+        args << at(a);
+    QProcess cli;
+    cli.setProcessChannelMode(QProcess::MergedChannels);
+    cli.start(program, args);
+    ASSERT_TRUE(cli.waitForFinished(120000));
+    const QString output = QString::fromUtf8(cli.readAll());
+    EXPECT_EQ(cli.exitCode(), c.exitCode) << output.toStdString();
+    for (const QString& text : c.inOutput)
+        EXPECT_TRUE(output.contains(at(text))) << output.toStdString();
+    if (c.existing) {
+        QFile f(place);
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        EXPECT_EQ(f.readAll(), QByteArray("not a database"));
+    } else if (!c.made.isEmpty()) {
+        const bool sample = c.args.contains(u"--sample"_s);
+        const auto rows =
+            testsupport::queryOn(place, u"select count(*) from VALIDATING_CARRIER"_s);
+        EXPECT_EQ(refdata::textOf(rows.at(0).at(0)) != u"0"_s, sample);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, CliInitDb,
+    testing::Values(
+        InitDbCase{"DefaultBesideTheFolder", {}, false, {u"--sample"_s}, 0, u"@/data/sprrate.gdb"_s,
+                   {u"made the database @/data/sprrate.gdb with the sample reference data"_s}},
+        InitDbCase{"DatabaseOfTheSettings", "[MAIN]\nDATABASE=@/db/agency.gdb\n", false, {}, 0,
+                   u"@/db/agency.gdb"_s, {u"made the database @/db/agency.gdb\n"_s}},
+        InitDbCase{"GivenPathOtherThanTheSettings", "[MAIN]\nDATABASE=@/db/agency.gdb\n", false,
+                   {u"--sample"_s, u"@/other.gdb"_s}, 0, u"@/other.gdb"_s,
+                   {u"the program uses @/db/agency.gdb; set DATABASE in @/bin/sprrate.INI"_s}},
+        InitDbCase{"NeverOverAnExistingFile", {}, true, {}, 1, {},
+                   {u"@/data/sprrate.gdb exists already; init-db never overwrites"_s}},
+        InitDbCase{"NotOnAServer", "[MAIN]\nDATABASE=dbhost:/srv/sprrate.gdb\n", false, {}, 1, {},
+                   {u"dbhost:/srv/sprrate.gdb is a database on a server"_s, u"scripts/make-refdb"_s}},
+        InitDbCase{"HostOptionsAreBadUsage", {}, false, {u"--rate"_s, u"1"_s}, 2, {},
+                   {u"sprrate-cli init-db [--sample] [PATH]"_s}}),
+    [](const auto& info) { return std::string(info.param.name); });

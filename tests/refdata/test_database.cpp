@@ -270,8 +270,8 @@ TEST(Connection, EmptyNameAndMissingFileAreRefused)
         FAIL();
     } catch (const DbError& e) {
         EXPECT_FALSE(e.message().isEmpty());
-        EXPECT_TRUE(e.message().contains(u"/nonexistent/folder/sprrate.gdb"_s))
-            << e.message().toStdString();
+        EXPECT_EQ(e.message(), missingDatabaseMessage(u"/nonexistent/folder/sprrate.gdb"_s));
+        EXPECT_TRUE(e.message().contains(u"sprrate-cli init-db"_s)) << e.message().toStdString();
     }
     EXPECT_FALSE(c.connected());
 }

@@ -3,20 +3,25 @@
 //
 //   sprrate-cli run      [--rate N | --cancel-rate] [--socket NAME]
 //   sprrate-cli estimate [--rate N | --cancel-rate] [--socket NAME]
+//   sprrate-cli init-db  [--sample] [PATH]
 //
 // run converts the stored pricing record on the terminal's display; estimate prints the
-// estimated ticket image of the display as the dialog's labelled fields. Exit status: 0
-// when the record was converted (the ticket image shown), 1 when a message ended the
-// job, 2 for bad usage (also a --rate N beyond the rates the choice offers), 128 plus the
+// estimated ticket image of the display as the dialog's labelled fields; init-db makes a
+// new local reference database at PATH (default: the settings' DATABASE) from the
+// installed schema, with the sample data when asked. Exit status: 0 when the record was
+// converted (the ticket image shown, the database made), 1 when a message ended the job,
+// 2 for bad usage (also a --rate N beyond the rates the choice offers), 128 plus the
 // signal's number when SIGINT or SIGTERM ended it.
 #include "app/application.h"
 #include "app/consoleinteraction.h"
 #include "base/stopsignals.h"
 #include "host/termlinkclient.h"
+#include "refdata/newdatabase.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFileInfo>
 #include <QTextStream>
 
 #include <QDeadlineTimer>
@@ -28,6 +33,55 @@
 #include <thread>
 
 using namespace Qt::Literals::StringLiterals;
+
+namespace {
+
+// The folder of the shipped SQL scripts: share/sprrate beside the program's bin folder,
+// both where the package installs it and in the build tree.
+QString scriptFolder()
+{
+    return QDir::cleanPath(QCoreApplication::applicationDirPath() + u"/../share/sprrate"_s);
+}
+
+int initDatabase(const app::Application& application, const QString& given, bool sample,
+                 QTextStream& out, QTextStream& err)
+{
+    const QString path = given.isEmpty() ? application.settings().database : given;
+    if (base::isServerLocation(path)) {
+        err << "sprrate-cli: " << path
+            << " is a database on a server; init-db makes a local file. A database on a "
+               "server is made with scripts/make-refdb on the server's machine "
+               "(docs/server.md).\n";
+        return 1;
+    }
+    const QString absolute = QFileInfo(path).absoluteFilePath();
+    if (QFileInfo::exists(absolute)) {
+        err << "sprrate-cli: " << QDir::toNativeSeparators(absolute)
+            << " exists already; init-db never overwrites a database. Give another PATH, or "
+               "move the file away first.\n";
+        return 1;
+    }
+    const QDir scripts(scriptFolder());
+    QStringList files{scripts.filePath(u"schema.sql"_s)};
+    if (sample)
+        files << scripts.filePath(u"sample.sql"_s);
+    try {
+        refdata::createLocalDatabase(absolute, files);
+    } catch (const std::exception& e) {
+        err << "sprrate-cli: the database was not made: " << QString::fromUtf8(e.what()) << '\n';
+        return 1;
+    }
+    out << "sprrate-cli: made the database " << QDir::toNativeSeparators(absolute)
+        << (sample ? " with the sample reference data" : "") << '\n';
+    if (!given.isEmpty() &&
+        QFileInfo(application.settings().database).absoluteFilePath() != absolute)
+        out << "sprrate-cli: the program uses " << application.settings().database
+            << "; set DATABASE in " << QDir::toNativeSeparators(application.settingsPath())
+            << " to use this one.\n";
+    return 0;
+}
+
+} // namespace
 
 int main(int argc, char** argv)
 {
@@ -57,7 +111,10 @@ int main(int argc, char** argv)
     parser.setApplicationDescription(u"SPR Rate without a window."_s);
     parser.addPositionalArgument(u"job"_s, u"run: convert the stored pricing record on the "
                                            u"terminal's display; estimate: print the "
-                                           u"estimated ticket image of the display."_s);
+                                           u"estimated ticket image of the display; init-db: "
+                                           u"make a new reference database."_s);
+    parser.addPositionalArgument(u"path"_s, u"init-db: where the database goes (default: "
+                                            u"DATABASE of the settings)."_s, u"[path]"_s);
     const QCommandLineOption rateOption(u"rate"_s,
                                         u"Choose the n-th of several valid rates without asking."_s,
                                         u"n"_s);
@@ -65,7 +122,9 @@ int main(int argc, char** argv)
     const QCommandLineOption socketOption(u"socket"_s,
                                           u"The terminal's socket (default: velmora-term)."_s,
                                           u"name"_s);
-    parser.addOptions({rateOption, cancelOption, socketOption});
+    const QCommandLineOption sampleOption(u"sample"_s,
+                                          u"init-db: with the sample reference data."_s);
+    parser.addOptions({rateOption, cancelOption, socketOption, sampleOption});
     parser.addHelpOption();
     if (!parser.parse(core.arguments())) {
         err << parser.errorText() << '\n';
@@ -76,8 +135,14 @@ int main(int argc, char** argv)
         return 0;
     }
     const QStringList jobs = parser.positionalArguments();
-    if (jobs.size() != 1 || (jobs[0] != u"run" && jobs[0] != u"estimate")) {
-        err << "usage: sprrate-cli run|estimate [--rate N | --cancel-rate] [--socket NAME]\n";
+    const bool initDb = !jobs.isEmpty() && jobs[0] == u"init-db";
+    const bool hostJob = jobs.size() == 1 && (jobs[0] == u"run" || jobs[0] == u"estimate");
+    if (!(hostJob || (initDb && jobs.size() <= 2)) ||
+        (initDb && (parser.isSet(rateOption) || parser.isSet(cancelOption) ||
+                    parser.isSet(socketOption))) ||
+        (hostJob && parser.isSet(sampleOption))) {
+        err << "usage: sprrate-cli run|estimate [--rate N | --cancel-rate] [--socket NAME]\n"
+               "       sprrate-cli init-db [--sample] [PATH]\n";
         return 2;
     }
     const bool estimate = jobs[0] == u"estimate";
@@ -113,10 +178,13 @@ int main(int argc, char** argv)
             });
     });
 
-    // The settings file and the default database are the program's, beside this one.
+    // The settings file and the default database are the program's, found as for the
+    // program beside this one.
     app::Application application(QDir(QCoreApplication::applicationDirPath()).filePath(u"sprrate"_s),
                                  ui, registry);
     application.readSettings();
+    if (initDb)
+        return initDatabase(application, jobs.value(1), parser.isSet(sampleOption), out, err);
     // The link is made when the settings are known: they give its time limit.
     host::TermLinkOptions options;
     options.socketName = parser.value(socketOption);

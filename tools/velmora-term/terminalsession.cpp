@@ -35,6 +35,14 @@ TerminalSession::Reply TerminalSession::send(const QString& command)
 {
     if (m_journal)
         m_journal(command);
+    Reply reply = answer(command);
+    if (m_traffic)
+        m_traffic(command, reply.text);
+    return reply;
+}
+
+TerminalSession::Reply TerminalSession::answer(const QString& command)
+{
     if (const Rule* rule = m_scenario.ruleFor(command)) {
         show(rule->reply);
         Reply reply{display(), rule->waitMs};

@@ -33,8 +33,14 @@ public:
 
     // Called with every command received, before it runs.
     void setJournal(std::function<void(const QString&)> journal) { m_journal = std::move(journal); }
+    // Called with every command received and the answer it got, after it ran.
+    void setTraffic(std::function<void(const QString& command, const QString& answer)> traffic)
+    {
+        m_traffic = std::move(traffic);
+    }
 
 private:
+    Reply answer(const QString& command);
     QString convert(const QString& command) const;
     void show(const QString& screen);
     void showText(const QString& text);
@@ -43,6 +49,7 @@ private:
     QStringList m_pages; // of the current display
     int m_page = 0;
     std::function<void(const QString&)> m_journal;
+    std::function<void(const QString&, const QString&)> m_traffic;
 };
 
 } // namespace velmora

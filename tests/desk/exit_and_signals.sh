@@ -9,14 +9,7 @@ set -euo pipefail
 program=$1
 make_refdb=$2
 
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  for p in "${pids[@]}"; do kill -9 "$p" 2>/dev/null || true; done
-  wait 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
+source "$(dirname "$0")/../support/desk.sh"
 fail() {
   echo "FAIL: $*" >&2
   # What the program printed and which windows were up, to tell a slow start from a
@@ -28,33 +21,9 @@ fail() {
   exit 1
 }
 
-# A display of our own: the first free number from 90.
-display=90
-while [ -e "/tmp/.X11-unix/X$display" ] || [ -e "/tmp/.X$display-lock" ]; do
-  display=$((display + 1))
-done
-Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
-pids+=($!)
-export DISPLAY=":$display"
-for _ in $(seq 100); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
-xdotool getdisplaygeometry >/dev/null 2>&1 || fail "Xvfb did not start"
-openbox >"$work/openbox.txt" 2>&1 &
-pids+=($!)
-# The window manager is up once the root window names its check window.
-for _ in $(seq 100); do
-  xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
-  sleep 0.1
-done
-# Without one (openbox failed to start) the windows are driven all the same: the keys go to
-# the window under the pointer, given the focus by hand.
-if xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; then
-  wm=1
-else
-  wm=0
-  echo "note: openbox did not start, driving the windows without a window manager:" \
-    "$(cat "$work/openbox.txt")"
-fi
-# Gives a window the keyboard focus, then sends it a key.
+start_desk
+# Gives a window the keyboard focus, then sends it a key (without a window manager, to the
+# window under the pointer, given the focus by hand).
 press() { # window key
   if [ "$wm" -eq 1 ]; then
     xdotool windowactivate --sync "$1" key "$2"

@@ -5,6 +5,7 @@
 
 #include "base/settings.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -193,7 +194,13 @@ void createLocalDatabase(const QString& path, const QStringList& scriptFiles)
         dpb->dispose();
         throw e;
     }
-    const QByteArray file = QFile::encodeName(absolute);
+    // Made under a name of its own and renamed when complete: a program stopped half-way
+    // (killed, the machine off) leaves no half-made database where the program looks.
+    const QFileInfo target(absolute);
+    const QString partial = target.absolutePath() + u"/."_s + target.fileName() + u'.' +
+                            QString::number(QCoreApplication::applicationPid()) + u".part"_s;
+    QFile::remove(partial);
+    const QByteArray file = QFile::encodeName(partial);
     Firebird::IAttachment* attachment = c.dispatcher->createDatabase(
         st.get(), file.constData(), dpb->getBufferLength(st.get()), dpb->getBuffer(st.get()));
     dpb->dispose();
@@ -211,6 +218,11 @@ void createLocalDatabase(const QString& path, const QStringList& scriptFiles)
         }
     }
     made.keep();
+    if (!QFile::rename(partial, absolute)) {
+        QFile::remove(partial);
+        throw DbError(u"%1 could not be put in place; another program made a file there "
+                      u"meanwhile, which was not touched."_s.arg(absolute));
+    }
 }
 
 } // namespace refdata

@@ -23,9 +23,9 @@ std::vector<SqlStatement> sqlStatements(const QString& script);
 
 // Creates the local database file at path (dialect 3, page size 8192, default character
 // set WIN1251) and runs the scripts on it in their order, each statement committed at the
-// script's COMMIT and at its end. Refuses a server location and a path that exists; a
-// failure removes the half-made file and raises DbError with the script and statement
-// that failed.
+// script's COMMIT and at its end. Refuses a server location and a path that exists. The
+// file appears at path only when complete; a failure removes the half-made one and
+// raises DbError with the script and statement that failed.
 void createLocalDatabase(const QString& path, const QStringList& scriptFiles);
 
 } // namespace refdata

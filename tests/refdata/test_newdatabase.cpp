@@ -5,6 +5,7 @@
 #include "support/qstringprint.h"
 #include "support/testdatabase.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -113,6 +114,8 @@ TEST(CreateLocalDatabase, HoldsWhatIsqlMakesOfTheSameScripts)
     const QString path = dir.filePath(u"new/folder/sprrate.gdb"_s);
     createLocalDatabase(path, {schema, sample});
     ASSERT_TRUE(QFileInfo::exists(path));
+    EXPECT_EQ(QDir(QFileInfo(path).absolutePath()).entryList(QDir::Files | QDir::Hidden),
+              QStringList{u"sprrate.gdb"_s});
     const QString made = contentOf(path);
     EXPECT_TRUE(made.contains(u"WIN1251|"_s)) << made.toStdString();
     EXPECT_TRUE(made.contains(u"3|8192|"_s)) << made.toStdString();
@@ -160,7 +163,8 @@ TEST(CreateLocalDatabase, AFailingStatementLeavesNoFileAndSaysWhere)
         EXPECT_TRUE(e.message().startsWith(bad + u", line 3: "_s)) << e.message().toStdString();
         EXPECT_TRUE(e.message().contains(u"NO_SUCH_TABLE"_s)) << e.message().toStdString();
     }
-    EXPECT_FALSE(QFileInfo::exists(path));
+    // Nothing at the place, nor a half-made file beside it.
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{u"bad.sql"_s});
 
     // A script that cannot be read stops it before the file is made.
     EXPECT_THROW(createLocalDatabase(path, {schema, dir.filePath(u"missing.sql"_s)}), DbError);

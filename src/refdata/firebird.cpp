@@ -6,6 +6,7 @@
 
 #include "base/settings.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QStringDecoder>
@@ -42,6 +43,24 @@ F resolve(void* handle, const char* symbol)
     return reinterpret_cast<F>(p);
 }
 
+// The embedded engine keeps its lock files in one folder, /tmp/firebird unless
+// FIREBIRD_LOCK names another; the first user whose program makes that folder owns it,
+// and every other user of the computer is then refused with "operating system directive
+// access failed". Each user's engine gets a folder of the user's own instead, in the
+// user's runtime folder. Two programs still cannot both open one file: the engine locks
+// the database file itself, whatever its lock folder.
+void usePrivateLockFolder()
+{
+    if (qEnvironmentVariableIsSet("FIREBIRD_LOCK"))
+        return;
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    if (runtime.isEmpty() || !QFileInfo(runtime).isDir())
+        return;
+    const QString folder = runtime + u"/firebird"_s;
+    if (QDir().mkpath(folder))
+        qputenv("FIREBIRD_LOCK", QFile::encodeName(folder));
+}
+
 } // namespace
 
 namespace fbclient {
@@ -51,6 +70,7 @@ Client& client()
     static Client loaded;
     if (loaded.master)
         return loaded;
+    usePrivateLockFolder();
     const QByteArray name = QFile::encodeName(libraryName());
     void* handle = dlopen(name.constData(), RTLD_NOW | RTLD_GLOBAL);
     if (!handle)

@@ -27,21 +27,23 @@ fail() {
 
 root="$work/root"
 home="$work/home"
-mkdir -p "$root" "$home" "$work/run" "$work/lock" "$work/term"
+mkdir -p "$root" "$home" "$work/run" "$work/term"
 dpkg-deb -x "${sprrate_deb[0]}" "$root"
 dpkg-deb -x "${term_deb[0]}" "$root"
 chmod 755 "$work"
 if [ "$(id -u)" -eq 0 ]; then
-  chown -R nobody "$home" "$work/run" "$work/lock" "$work/term"
+  chown -R nobody "$home" "$work/run" "$work/term"
   as_user=(setpriv --reuid=nobody --regid=nogroup --clear-groups --)
 else
   as_user=()
 fi
 chmod 700 "$work/run"
-# The user's environment: a home of the test's own, the default folders under it.
+# The user's environment: a home of the test's own, the default folders under it, and
+# no lock folder named for the database engine (the system's /tmp/firebird may be
+# another user's).
 run() {
-  env -u XDG_CONFIG_HOME -u XDG_DATA_HOME -u QT_QPA_PLATFORM HOME="$home" \
-    XDG_RUNTIME_DIR="$work/run" FIREBIRD_LOCK="$work/lock" "${as_user[@]}" "$@"
+  env -u XDG_CONFIG_HOME -u XDG_DATA_HOME -u QT_QPA_PLATFORM -u FIREBIRD_LOCK HOME="$home" \
+    XDG_RUNTIME_DIR="$work/run" "${as_user[@]}" "$@"
 }
 before=$(cd "$root" && find . | sort)
 bin="$root/usr/bin"

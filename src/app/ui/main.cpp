@@ -1,9 +1,13 @@
 // The program: one small window above the host terminal. No command-line options and
-// no environment variables steer it; its settings are the INI file beside it.
+// no environment variables steer it; its settings are the INI file beside it, or the
+// user's own for an installed program.
 #include "app/ui/mainform.h"
 #include "app/ui/sprrateapplication.h"
 #include "base/stopsignals.h"
 #include "host/termlinkclient.h"
+
+#include <QGuiApplication>
+#include <QIcon>
 
 int main(int argc, char** argv)
 {
@@ -27,6 +31,10 @@ int main(int argc, char** argv)
     // The program ends when the strip has closed (closed(), below), and only then: no
     // other window's closing decides it.
     application.setQuitOnLastWindowClosed(false);
+    // The installed icon and desktop entry, so that the desktop's task list shows them.
+    QGuiApplication::setDesktopFileName(QStringLiteral("sprrate"));
+    if (const QIcon icon = QIcon::fromTheme(QStringLiteral("sprrate")); !icon.isNull())
+        QGuiApplication::setWindowIcon(icon);
 
     // A second start while the program runs ends at once.
     ui::SingleInstance instance;

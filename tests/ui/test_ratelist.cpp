@@ -8,6 +8,7 @@
 #include <QDateEdit>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStyleOptionViewItem>
 
 using namespace Qt::Literals::StringLiterals;
 using namespace listtest;
@@ -50,6 +51,7 @@ private Q_SLOTS:
     void fineInsertDate();
     void deleteRate_data();
     void deleteRate();
+    void validityDrawing();
 };
 
 void TestRateList::filter_data()
@@ -447,3 +449,82 @@ void TestRateList::deleteRate()
 
 QTEST_MAIN(TestRateList)
 #include "test_ratelist.moc"
+
+// Each row drawn by where its rate stands today, in the grid's own palette: a dark one too.
+void TestRateList::validityDrawing()
+{
+    SampleCopy data;
+    const QString insert = u"insert into FARE_CURRENCY_RATE (CURRENCY_FROM, CURRENCY_TO, "
+                           u"CARRIER_CODE, RATE_AMOUNT, RATE_VALID_FROM, RATE_VALID_TO) values "
+                           u"('USD', 'RUB', 'SU', %1)"_s;
+    data.exec(insert.arg(u"94.1, CURRENT_DATE + 1, CURRENT_DATE + 9"_s));
+    data.exec(insert.arg(u"95.7, CURRENT_DATE - 1, null"_s));
+    TformRate w(data.iniPath(), data.db);
+    ModalDriver driver;
+    QPalette dark;
+    dark.setColor(QPalette::Base, QColor(0x20, 0x20, 0x20));
+    dark.setColor(QPalette::Text, QColor(0xe0, 0xe0, 0xe0));
+    dark.setColor(QPalette::Disabled, QPalette::Text, QColor(0x70, 0x70, 0x70));
+    struct Drawn {
+        bool bold, italic;
+        QColor text;
+        QString tip;
+        bool boldDate;
+    };
+    QHash<QString, Drawn> light, inDark;
+    bool delegateInstalled = false;
+    driver.expect<TformRate>([&](TformRate* shown) {
+        auto* grid = shown->RateGrid;
+        delegateInstalled = grid->itemDelegate() == shown->RateValidity;
+        auto* m = grid->model();
+        const int rateColumn = grid->columnOf(u"RATE_AMOUNT"_s);
+        const int dateColumn = grid->columnOf(u"RATE_VALID_TO"_s);
+        for (auto* drawn : {&light, &inDark}) {
+            if (drawn == &inDark)
+                grid->setPalette(dark);
+            for (int r = 0; r < m->rowCount(); ++r) {
+                const QModelIndex cell = m->index(r, rateColumn);
+                QStyleOptionViewItem option;
+                option.palette = grid->palette();
+                option.font = grid->font();
+                shown->RateValidity->styleOption(&option, cell);
+                QStyleOptionViewItem dateOption;
+                dateOption.font = grid->font();
+                shown->RateValidity->styleOption(&dateOption, m->index(r, dateColumn));
+                (*drawn)[cell.data().toString()] = {
+                    option.font.bold(), option.font.italic(),
+                    option.palette.color(QPalette::Text),
+                    refdata::rateValidityText(shown->RateValidity->validityOf(cell)),
+                    dateOption.font.bold()};
+            }
+        }
+        QTest::keyClick(shown, Qt::Key_Escape);
+    });
+    w.showList();
+    QVERIFY(driver.allAnswered());
+    QVERIFY(delegateInstalled);
+    QCOMPARE(light.size(), 5);
+
+    const QColor normal = QPalette().color(QPalette::Text);
+    const QColor greyed = QPalette().color(QPalette::Disabled, QPalette::Text);
+    QVERIFY(normal != greyed);
+    // rate, bold, italic, greyed, tooltip's first words
+    const std::tuple<QString, bool, bool, bool, QString> expected[] = {
+        {u"92.5000"_s, true, false, false, u"Valid today"_s},
+        {u"93.2500"_s, true, false, false, u"Valid today"_s},
+        {u"94.1000"_s, false, true, false, u"Not valid yet"_s},
+        {u"89.9000"_s, false, false, true, u"Period ended"_s},
+        {u"95.7000"_s, false, false, false, u"A day of its period is missing"_s},
+    };
+    for (const auto& [rate, bold, italic, grey, tip] : expected) {
+        QVERIFY2(light.contains(rate), qPrintable(rate));
+        const Drawn& d = light[rate];
+        QCOMPARE(d.bold, bold);
+        QVERIFY(!d.boldDate); // a bold date no longer fits its column
+        QCOMPARE(d.italic, italic);
+        QCOMPARE(d.text, grey ? greyed : normal);
+        QVERIFY2(d.tip.startsWith(tip), qPrintable(d.tip));
+        QCOMPARE(inDark[rate].text, grey ? dark.color(QPalette::Disabled, QPalette::Text)
+                                         : dark.color(QPalette::Text));
+    }
+}

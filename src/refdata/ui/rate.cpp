@@ -3,8 +3,11 @@
 #include "base/settings.h"
 #include "base/ui/messages.h"
 
+#include <QAbstractItemView>
 #include <QDateEdit>
 #include <QEvent>
+#include <QHelpEvent>
+#include <QToolTip>
 #include <QFrame>
 #include <QLabel>
 #include <QPainter>
@@ -94,6 +97,8 @@ TformRate::TformRate(const QString& iniPath, refdata::ReferenceDatabase& db, QWi
                          {u"RATE_AMOUNT"_s, u"RATE"_s, 100}},
                         QRect(5, 38, 408, 203));
     RateGrid->browserModel().setNumberMask(u"RATE_AMOUNT"_s, u"0.0000"_s);
+    RateValidity = new RateValidityDelegate(*RateGrid, [] { return QDate::currentDate(); });
+    RateGrid->setItemDelegate(RateValidity);
 
     bNew = makeButton(u"bNew"_s, u"New"_s, QRect(4, 257, 75, 25));
     bEdir = makeButton(u"bEdir"_s, u"Edit"_s, QRect(85, 257, 75, 25));
@@ -258,4 +263,69 @@ void TformRate::bDeleteClick()
     } catch (const std::exception& e) {
         reportCanceled(e);
     }
+}
+
+// ---------------------------------------------------------------------------------------
+// RateValidityDelegate
+
+RateValidityDelegate::RateValidityDelegate(BrowserGrid& grid, std::function<QDate()> today)
+    : QStyledItemDelegate(&grid), m_grid(grid), m_today(std::move(today))
+{
+}
+
+refdata::RateValidity RateValidityDelegate::validityOf(const QModelIndex& index) const
+{
+    const QAbstractItemModel* model = index.model();
+    if (!model)
+        return refdata::RateValidity::Unknown;
+    auto value = [&](const QString& field) -> refdata::DbValue {
+        const int column = m_grid.columnOf(field);
+        if (column < 0)
+            return {};
+        const QVariant v = model->index(index.row(), column).data(Qt::EditRole);
+        if (v.typeId() == QMetaType::QDate)
+            return v.toDate();
+        return {};
+    };
+    return refdata::rateValidity(value(u"RATE_VALID_FROM"_s), value(u"RATE_VALID_TO"_s),
+                                 m_today());
+}
+
+void RateValidityDelegate::styleOption(QStyleOptionViewItem* option, const QModelIndex& index) const
+{
+    switch (validityOf(index)) {
+    case refdata::RateValidity::Ended:
+        // The palette's own colour for text that does not count, in light and dark themes.
+        option->palette.setColor(QPalette::Text,
+                                 option->palette.color(QPalette::Disabled, QPalette::Text));
+        break;
+    case refdata::RateValidity::NotYetValid:
+        option->font.setItalic(true);
+        break;
+    case refdata::RateValidity::ValidToday:
+        // The dates stay regular: in bold they no longer fit their columns.
+        if (index.column() != m_grid.columnOf(u"RATE_VALID_FROM"_s) &&
+            index.column() != m_grid.columnOf(u"RATE_VALID_TO"_s))
+            option->font.setBold(true);
+        break;
+    case refdata::RateValidity::Unknown:
+        break;
+    }
+}
+
+void RateValidityDelegate::initStyleOption(QStyleOptionViewItem* option,
+                                           const QModelIndex& index) const
+{
+    QStyledItemDelegate::initStyleOption(option, index);
+    styleOption(option, index);
+}
+
+bool RateValidityDelegate::helpEvent(QHelpEvent* event, QAbstractItemView* view,
+                                     const QStyleOptionViewItem& option, const QModelIndex& index)
+{
+    if (event && event->type() == QEvent::ToolTip && index.isValid()) {
+        QToolTip::showText(event->globalPos(), refdata::rateValidityText(validityOf(index)), view);
+        return true;
+    }
+    return QStyledItemDelegate::helpEvent(event, view, option, index);
 }

@@ -2,11 +2,43 @@
 // the filter strip, and New / Edit / Delete through the rate edit dialog.
 #pragma once
 
+#include "refdata/ratevalidity.h"
 #include "refdata/ui/listwindow.h"
 #include "refdata/ui/newrate.h"
 
+#include <QStyledItemDelegate>
+
+#include <functional>
+
 class QLineEdit;
 class QPushButton;
+
+namespace refdata::ui {
+
+// Draws each row of the rate list by where its rate stands today: period ended in the
+// palette's disabled text colour, not yet valid in italics, valid today in bold (but for
+// its dates, which would not fit their columns in bold); its tooltip says which.
+class RateValidityDelegate : public QStyledItemDelegate {
+    Q_OBJECT
+public:
+    RateValidityDelegate(BrowserGrid& grid, std::function<QDate()> today);
+
+    RateValidity validityOf(const QModelIndex& index) const;
+    // The option a cell is drawn with (what initStyleOption gives the view).
+    void styleOption(QStyleOptionViewItem* option, const QModelIndex& index) const;
+
+    bool helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
+                   const QModelIndex& index) override;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override;
+
+private:
+    BrowserGrid& m_grid;
+    std::function<QDate()> m_today;
+};
+
+} // namespace refdata::ui
 
 class TformRate : public refdata::ui::ListWindow {
     Q_OBJECT
@@ -27,6 +59,7 @@ public:
     QPushButton* buttonFilter;
     refdata::ui::DBNavigator* DBNavigator3;
     refdata::ui::BrowserGrid* RateGrid;
+    refdata::ui::RateValidityDelegate* RateValidity;
     QPushButton* bNew;
     QPushButton* bEdir;
     QPushButton* bDelete;

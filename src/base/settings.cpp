@@ -64,9 +64,24 @@ Settings readSettings(const QString& iniPath, const QString& defaultDatabase, QS
     s.refusalRegExp = text(key::RefusalRegExp, defaults::RefusalRegExp);
     const int limit = ini.readInteger(section::Main, key::HostTimeLimit, defaults::HostTimeLimit);
     s.hostTimeLimit = limit >= 1 ? limit : defaults::HostTimeLimit;
+    s.hostLink = hostLinkFromText(text(key::HostLink, {}));
     const int dbTimeout = ini.readInteger(section::Main, key::DbTimeout, defaults::DbTimeout);
     s.dbTimeout = dbTimeout >= 1 && dbTimeout <= 3600 ? dbTimeout : defaults::DbTimeout;
     return s;
+}
+
+HostLinkKind hostLinkFromText(QStringView text)
+{
+#ifdef Q_OS_WIN
+    const QStringView t = text.trimmed();
+    if (t.compare(value::Com, Qt::CaseInsensitive) == 0)
+        return HostLinkKind::Com;
+    if (t.compare(value::Socket, Qt::CaseInsensitive) == 0)
+        return HostLinkKind::Socket;
+#else
+    Q_UNUSED(text);
+#endif
+    return defaults::HostLink;
 }
 
 bool isServerLocation(const QString& database)

@@ -35,18 +35,16 @@ struct ExceptionInfo {
         SysFreeString(e.bstrDescription);
         SysFreeString(e.bstrHelpFile);
     }
-    // The server's description of its error; empty when it gave none.
+    // The server's description of its error (filled in now when it deferred that); empty
+    // when it gave none.
     std::wstring description()
     {
         if (e.pfnDeferredFillIn)
-            e.pfnDeferredFillIn(&e);
-        std::wstring text = e.bstrDescription
-                                ? std::wstring(e.bstrDescription, SysStringLen(e.bstrDescription))
-                                : std::wstring();
-        if (text.empty() && e.bstrSource)
-            text.assign(e.bstrSource, SysStringLen(e.bstrSource));
-        return text;
+            std::exchange(e.pfnDeferredFillIn, nullptr)(&e);
+        return text(e.bstrDescription);
     }
+    std::wstring source() const { return text(e.bstrSource); }
+    static std::wstring text(BSTR s) { return s ? std::wstring(s, SysStringLen(s)) : std::wstring(); }
     // The error's code: scode, or wCode as an interface error, or the exception itself.
     HRESULT code() const
     {
@@ -174,8 +172,10 @@ void Object::invoke(const wchar_t* name, unsigned short flags, const std::wstrin
         const HRESULT code = exception.code();
         if (description.empty())
             description = systemText(code);
+        const std::wstring source = exception.source();
         throw Error(Error::Kind::CallFailed, code, description,
-                    member + L" raised " + hex(code));
+                    member + L" raised " + hex(code) +
+                        (source.empty() ? std::wstring() : L" in " + source));
     }
     if (FAILED(hr))
         throw Error(Error::Kind::CallFailed, hr, systemText(hr),

@@ -37,6 +37,7 @@ QString lockPath()
 SingleInstance::SingleInstance() : m_lock(std::make_unique<QLockFile>(lockPath()))
 {
     // Only a dead holder makes the lock stale, never its age: the program runs all day.
+    // (Qt also refuses to remove a lock file its live holder keeps open.)
     m_lock->setStaleLockTime(0);
 }
 

@@ -6,7 +6,6 @@
 
 #include <atomic>
 #include <csignal>
-
 #include <windows.h>
 
 namespace base {

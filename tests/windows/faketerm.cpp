@@ -3,12 +3,11 @@
 // session the way velmora-term does (a display, answers from a small table, sign-out and
 // sign-in that make the session count 0 and 1, a command the terminal refuses with an
 // error text, a long answer). Built with mingw-w64 for the link's tests under Wine.
-#include <windows.h>
-#include <olectl.h>
-#include <oleauto.h>
-
 #include <atomic>
+#include <oleauto.h>
+#include <olectl.h>
 #include <string>
+#include <windows.h>
 
 namespace fake {
 
@@ -319,8 +318,8 @@ public:
         *out = nullptr;
         if (outer)
             return CLASS_E_NOAGGREGATION;
-        Dispatch* object = m_sessions ? static_cast<Dispatch*>(new Sessions)
-                                      : static_cast<Dispatch*>(new Session);
+        Dispatch* object =
+            m_sessions ? static_cast<Dispatch*>(new Sessions) : static_cast<Dispatch*>(new Session);
         const HRESULT hr = object->QueryInterface(riid, out);
         object->Release();
         return hr;

@@ -4,12 +4,11 @@
 // Each case is printed with its result; the exit code is the number of failed cases.
 #include "host/win/comlink.h"
 
-#include <windows.h>
-
 #include <cstdio>
 #include <functional>
 #include <string>
 #include <vector>
+#include <windows.h>
 
 namespace {
 
@@ -133,8 +132,8 @@ const std::vector<Case> unregisteredCases = {
 const std::vector<Case> registeredCases = {
     {"UnknownProgIdIsNotRegistered",
      [] {
-         expectError([] { comlink::Object::create(L"TermLink.NoSuchObject"); },
-                     Kind::NotRegistered, NotRegistered, L"creating TermLink.NoSuchObject");
+         expectError([] { comlink::Object::create(L"TermLink.NoSuchObject"); }, Kind::NotRegistered,
+                     NotRegistered, L"creating TermLink.NoSuchObject");
      }},
     {"CountOfASignedInTerminalIsOne",
      [] { expectNumber(comlink::HostSessions().Count(), 1, L"Count"); }},
@@ -201,7 +200,8 @@ const std::vector<Case> registeredCases = {
          comlink::HostSessions sessions;
          comlink::HostSession session;
          expectNumber(sessions.Count(), 1, L"Count of the new object");
-         expectText(session.LastResponse(), PassengerDisplay, L"LastResponse.Text of the new object");
+         expectText(session.LastResponse(), PassengerDisplay,
+                    L"LastResponse.Text of the new object");
      }},
     {"ResetObjectRefusesCallsAndReleasesOnce",
      [] {
@@ -246,7 +246,8 @@ int main(int argc, char** argv)
         } catch (const Failure& f) {
             result = "FAILED: " + utf8(f.what);
         } catch (const comlink::Error& e) {
-            result = "FAILED: unexpected error: " + utf8(e.message()) + " (" + utf8(e.detail()) + ")";
+            result =
+                "FAILED: unexpected error: " + utf8(e.message()) + " (" + utf8(e.detail()) + ")";
         }
         if (result != "ok")
             ++failed;

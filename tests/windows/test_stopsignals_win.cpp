@@ -3,12 +3,11 @@
 // Exit code: the number of failed checks.
 #include "base/stopsignals.h"
 
-#include <windows.h>
-
+#include <condition_variable>
 #include <csignal>
 #include <cstdio>
 #include <mutex>
-#include <condition_variable>
+#include <windows.h>
 
 namespace {
 int failures = 0;

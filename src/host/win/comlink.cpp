@@ -1,9 +1,8 @@
 #include "host/win/comlink.h"
 
-#include <windows.h>
-#include <oleauto.h>
-
 #include <cstdio>
+#include <oleauto.h>
+#include <windows.h>
 
 namespace comlink {
 namespace {
@@ -44,7 +43,10 @@ struct ExceptionInfo {
         return text(e.bstrDescription);
     }
     std::wstring source() const { return text(e.bstrSource); }
-    static std::wstring text(BSTR s) { return s ? std::wstring(s, SysStringLen(s)) : std::wstring(); }
+    static std::wstring text(BSTR s)
+    {
+        return s ? std::wstring(s, SysStringLen(s)) : std::wstring();
+    }
     // The error's code: scode, or wCode as an interface error, or the exception itself.
     HRESULT code() const
     {
@@ -66,10 +68,9 @@ std::wstring hex(HRESULT code)
 std::wstring systemText(HRESULT code)
 {
     wchar_t* buffer = nullptr;
-    const DWORD n = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                       FORMAT_MESSAGE_IGNORE_INSERTS,
-                                   nullptr, static_cast<DWORD>(code), 0,
-                                   reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
+    const DWORD n = FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, static_cast<DWORD>(code), 0, reinterpret_cast<wchar_t*>(&buffer), 0, nullptr);
     std::wstring text = n && buffer ? std::wstring(buffer, n) : std::wstring();
     LocalFree(buffer);
     while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' '))
@@ -165,8 +166,8 @@ void Object::invoke(const wchar_t* name, unsigned short flags, const std::wstrin
 
     ExceptionInfo exception;
     UINT argError = 0;
-    hr = m_dispatch->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, result,
-                            &exception.e, &argError);
+    hr = m_dispatch->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, result, &exception.e,
+                            &argError);
     if (hr == DISP_E_EXCEPTION) {
         std::wstring description = exception.description();
         const HRESULT code = exception.code();

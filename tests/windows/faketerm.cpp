@@ -3,11 +3,15 @@
 // session the way velmora-term does (a display, answers from a small table, sign-out and
 // sign-in that make the session count 0 and 1, a command the terminal refuses with an
 // error text, a long answer). Built with mingw-w64 for the link's tests under Wine.
-#include <atomic>
+// windows.h first: the other Windows headers build on it.
+// clang-format off
+#include <windows.h>
 #include <oleauto.h>
 #include <olectl.h>
+// clang-format on
+
+#include <atomic>
 #include <string>
-#include <windows.h>
 
 namespace fake {
 

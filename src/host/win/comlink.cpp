@@ -1,8 +1,12 @@
 #include "host/win/comlink.h"
 
-#include <cstdio>
-#include <oleauto.h>
+// windows.h first: the other Windows headers build on it.
+// clang-format off
 #include <windows.h>
+#include <oleauto.h>
+// clang-format on
+
+#include <cstdio>
 
 namespace comlink {
 namespace {

@@ -431,4 +431,12 @@ long WINAPI FakeTermLiveObjects()
     return liveObjects.load();
 }
 
+// For the tests in the same process: the terminal as it was when the server started
+// (signed in, the first display), so that each case starts from there.
+void WINAPI FakeTermReset()
+{
+    signedIn = true;
+    display = fake::FirstDisplay;
+}
+
 } // extern "C"

@@ -94,18 +94,29 @@ std::wstring expectedLongAnswer()
     return text;
 }
 
+// A function of the stand-in loaded in this process; null while it is not loaded.
+template <class F> F standIn(const char* name)
+{
+    const HMODULE server = GetModuleHandleW(L"faketerm.dll");
+    return server ? reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(server, name)))
+                  : nullptr;
+}
+
 // The stand-in's count of its objects alive in this process.
 long liveObjects()
 {
-    const HMODULE server = GetModuleHandleW(L"faketerm.dll");
-    if (!server)
-        throw Failure{L"faketerm.dll is not loaded in this process"};
-    using Count = long(WINAPI*)();
-    const auto count = reinterpret_cast<Count>(
-        reinterpret_cast<void*>(GetProcAddress(server, "FakeTermLiveObjects")));
+    const auto count = standIn<long(WINAPI*)()>("FakeTermLiveObjects");
     if (!count)
-        throw Failure{L"faketerm.dll has no FakeTermLiveObjects"};
+        throw Failure{L"faketerm.dll with FakeTermLiveObjects is not loaded in this process"};
     return count();
+}
+
+// Each case starts from the terminal as the stand-in starts (before the first object it
+// is not loaded, and so as it starts).
+void resetTerminal()
+{
+    if (const auto reset = standIn<void(WINAPI*)()>("FakeTermReset"))
+        reset();
 }
 
 struct Case {
@@ -242,6 +253,7 @@ int main(int argc, char** argv)
     for (const Case& c : cases) {
         std::string result = "ok";
         try {
+            resetTerminal();
             c.run();
         } catch (const Failure& f) {
             result = "FAILED: " + utf8(f.what);

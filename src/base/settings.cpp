@@ -8,6 +8,11 @@
 
 using namespace Qt::Literals::StringLiterals;
 
+#ifdef Q_OS_WIN
+// Qt's switch for reading NTFS access lists in QFileInfo::permissions().
+extern Q_CORE_EXPORT int qt_ntfs_permission_lookup;
+#endif
+
 namespace base {
 
 QString settingsFilePath(const QString& programPath)
@@ -64,9 +69,24 @@ Settings readSettings(const QString& iniPath, const QString& defaultDatabase, QS
     s.refusalRegExp = text(key::RefusalRegExp, defaults::RefusalRegExp);
     const int limit = ini.readInteger(section::Main, key::HostTimeLimit, defaults::HostTimeLimit);
     s.hostTimeLimit = limit >= 1 ? limit : defaults::HostTimeLimit;
+    s.hostLink = hostLinkFromText(text(key::HostLink, {}));
     const int dbTimeout = ini.readInteger(section::Main, key::DbTimeout, defaults::DbTimeout);
     s.dbTimeout = dbTimeout >= 1 && dbTimeout <= 3600 ? dbTimeout : defaults::DbTimeout;
     return s;
+}
+
+HostLinkKind hostLinkFromText(QStringView text)
+{
+#ifdef Q_OS_WIN
+    const QStringView t = text.trimmed();
+    if (t.compare(value::Com, Qt::CaseInsensitive) == 0)
+        return HostLinkKind::Com;
+    if (t.compare(value::Socket, Qt::CaseInsensitive) == 0)
+        return HostLinkKind::Socket;
+#else
+    Q_UNUSED(text);
+#endif
+    return defaults::HostLink;
 }
 
 bool isServerLocation(const QString& database)
@@ -84,12 +104,26 @@ QString exposedPasswordWarning(const QString& iniPath)
         !isServerLocation(ini.readString(section::Main, key::Database, {})))
         return {};
     const QFileInfo info(iniPath);
-    if (!info.exists() ||
-        !(info.permissions() & (QFile::ReadGroup | QFile::ReadOther)))
+    if (!info.exists())
         return {};
+#ifdef Q_OS_WIN
+    // Qt reads the file's access list only when asked; without it every file looks
+    // readable by all.
+    ++qt_ntfs_permission_lookup;
+    const QFile::Permissions permissions = info.permissions();
+    --qt_ntfs_permission_lookup;
+    const QString remedy = u"remove the other users and groups from the file's Security "
+                           u"properties (%1)"_s;
+#else
+    const QFile::Permissions permissions = info.permissions();
+    const QString remedy = u"chmod 600 %1"_s;
+#endif
+    if (!(permissions & (QFile::ReadGroup | QFile::ReadOther)))
+        return {};
+    const QString file = QDir::toNativeSeparators(info.absoluteFilePath());
     return u"The settings file \"%1\" holds the password of the database server and other "
-           u"users of this computer can read it. Make it readable by you only: chmod 600 %1"_s
-        .arg(QDir::toNativeSeparators(info.absoluteFilePath()));
+           u"users of this computer can read it. Make it readable by you only: "_s.arg(file) +
+           remedy.arg(file);
 }
 
 bool writeSetupSettings(const QString& iniPath, const Settings& s, QString* errorText)

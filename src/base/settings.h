@@ -40,6 +40,7 @@ inline constexpr QStringView To = u"TO";
 inline constexpr QStringView Carrier = u"CARRIER";
 inline constexpr QStringView RefusalRegExp = u"REFUSALREGEXP";
 inline constexpr QStringView HostTimeLimit = u"HOSTTIMELIMIT";
+inline constexpr QStringView HostLink = u"HOSTLINK";
 } // namespace key
 
 // The defaults of the file's keys.
@@ -68,6 +69,25 @@ inline constexpr QStringView RefusalRegExp = u"(INVALID|CHECK FORMAT|NOT ALLOWED
 inline constexpr int HostTimeLimit = 30; // seconds
 } // namespace defaults
 
+// How the program reaches the terminal. On Windows the terminal's own automation toolkit
+// (COM objects created by their ProgIDs) is the default, and velmora-term's local socket
+// can be chosen for training; elsewhere the socket is the only link and the key is not
+// read. In the file: HOSTLINK=COM or HOSTLINK=SOCKET (any other value: the default).
+enum class HostLinkKind { Com, Socket };
+namespace value {
+inline constexpr QStringView Com = u"COM";
+inline constexpr QStringView Socket = u"SOCKET";
+} // namespace value
+namespace defaults {
+#ifdef Q_OS_WIN
+inline constexpr HostLinkKind HostLink = HostLinkKind::Com;
+#else
+inline constexpr HostLinkKind HostLink = HostLinkKind::Socket;
+#endif
+} // namespace defaults
+// The link a HOSTLINK value names on this platform (blank and case do not matter).
+HostLinkKind hostLinkFromText(QStringView text);
+
 // The values the main window holds while the program runs. The member initialisers
 // are the values before the file is read: a reading that fails part-way leaves the
 // rest of them so.
@@ -93,6 +113,7 @@ struct Settings {
     QString refusalRegExp;
     // How long one host command may wait for its answer, in seconds (at least 1).
     int hostTimeLimit = defaults::HostTimeLimit;
+    HostLinkKind hostLink = defaults::HostLink;
 };
 
 // The settings file of a program: its path with the extension replaced by ".INI"

@@ -1,24 +1,10 @@
+// The stop request every platform shares; how it is taken from the system is the
+// platform's (stopsignals_posix.cpp, stopsignals_win.cpp).
 #include "base/stopsignals.h"
-
-#include <csignal>
-#include <pthread.h>
 
 namespace base {
 namespace {
-
 std::atomic<int> requested{0};
-
-// SIGUSR2 only wakes the listener when its owner ends.
-sigset_t listenedSet()
-{
-    sigset_t set;
-    sigemptyset(&set);
-    sigaddset(&set, SIGINT);
-    sigaddset(&set, SIGTERM);
-    sigaddset(&set, SIGUSR2);
-    return set;
-}
-
 } // namespace
 
 int stopSignal()
@@ -31,30 +17,14 @@ bool stopRequested()
     return requested.load() != 0;
 }
 
-StopSignals::StopSignals(std::function<void(int)> onStop) : m_onStop(std::move(onStop))
+bool StopSignals::record(int signal)
 {
-    const sigset_t set = listenedSet();
-    pthread_sigmask(SIG_BLOCK, &set, nullptr);
-    m_listener = std::thread([this] { listen(); });
-}
-
-StopSignals::~StopSignals()
-{
-    pthread_kill(m_listener.native_handle(), SIGUSR2);
-    m_listener.join();
-}
-
-void StopSignals::listen()
-{
-    const sigset_t set = listenedSet();
-    for (;;) {
-        int signal = 0;
-        if (sigwait(&set, &signal) != 0 || signal == SIGUSR2)
-            return;
-        int none = 0;
-        if (requested.compare_exchange_strong(none, signal) && m_onStop)
-            m_onStop(signal);
-    }
+    int none = 0;
+    if (!requested.compare_exchange_strong(none, signal))
+        return false;
+    if (m_onStop)
+        m_onStop(signal);
+    return true;
 }
 
 } // namespace base

@@ -41,7 +41,9 @@ HostSession& HostLink::session() const
 
 void HostLink::release()
 {
-    // Destroying a client only closes its socket; nothing here can fail.
+    // Destroying a client only closes its socket, or gives a COM object its reference
+    // back (whatever the server says to that); nothing here can fail, so each release is
+    // its own guard.
     m_session.reset();
     m_sessions.reset();
 }

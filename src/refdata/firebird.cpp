@@ -9,10 +9,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLibrary>
 #include <QStringDecoder>
 #include <QStringEncoder>
-
-#include <dlfcn.h>
 
 #include <algorithm>
 #include <condition_variable>
@@ -27,19 +26,20 @@ namespace {
 
 QString& libraryName()
 {
+#ifdef Q_OS_WIN
+    static QString name = u"fbclient.dll"_s;
+#else
     static QString name = u"libfbclient.so.2"_s;
+#endif
     return name;
 }
 
 template <typename F>
-F resolve(void* handle, const char* symbol)
+F resolve(QLibrary& library, const char* symbol)
 {
-    dlerror();
-    void* p = dlsym(handle, symbol);
-    if (!p) {
-        const char* why = dlerror();
-        throw DbError(why ? QString::fromLocal8Bit(why) : QString::fromLatin1(symbol));
-    }
+    const QFunctionPointer p = library.resolve(symbol);
+    if (!p)
+        throw DbError(library.errorString());
     return reinterpret_cast<F>(p);
 }
 
@@ -71,13 +71,16 @@ Client& client()
     if (loaded.master)
         return loaded;
     usePrivateLockFolder();
-    const QByteArray name = QFile::encodeName(libraryName());
-    void* handle = dlopen(name.constData(), RTLD_NOW | RTLD_GLOBAL);
-    if (!handle)
+    // All symbols at once and visible to what the library loads itself (its providers);
+    // a loaded library stays until the process ends, after this object has gone.
+    QLibrary library(libraryName());
+    library.setLoadHints(QLibrary::ResolveAllSymbolsHint | QLibrary::ExportExternalSymbolsHint |
+                         QLibrary::PreventUnloadHint);
+    if (!library.load())
         throw DbError(u"Can't load library %1 "_s.arg(libraryName()));
     Client c;
-    const auto getMaster = resolve<Firebird::IMaster* (*)()>(handle, "fb_get_master_interface");
-    c.sqlcode = resolve<ISC_LONG (*)(const ISC_STATUS*)>(handle, "isc_sqlcode");
+    const auto getMaster = resolve<Firebird::IMaster* (*)()>(library, "fb_get_master_interface");
+    c.sqlcode = resolve<ISC_LONG (*)(const ISC_STATUS*)>(library, "isc_sqlcode");
     c.master = getMaster();
     c.util = c.master->getUtilInterface();
     c.dispatcher = c.master->getDispatcher();

@@ -205,6 +205,29 @@ TEST_F(IniFixture, HostTimeLimitOfAtLeastOneSecond)
     }
 }
 
+// The link to the terminal: on Windows the toolkit's COM objects unless HOSTLINK=SOCKET
+// chooses velmora-term; elsewhere velmora-term's socket whatever the file says.
+TEST_F(IniFixture, HostLinkChoice)
+{
+    const struct {
+        const char* line;
+        HostLinkKind onWindows;
+    } cases[] = {{"HOSTLINK=COM", HostLinkKind::Com},       {"HOSTLINK=SOCKET", HostLinkKind::Socket},
+                 {"HOSTLINK= socket ", HostLinkKind::Socket}, {"HOSTLINK=com", HostLinkKind::Com},
+                 {"HOSTLINK=PIPE", HostLinkKind::Com},       {"HOSTLINK=", HostLinkKind::Com},
+                 {"", HostLinkKind::Com}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.line);
+        writeFile(QByteArray("[MAIN]\r\n") + c.line + "\r\n");
+#ifdef Q_OS_WIN
+        const HostLinkKind expected = c.onWindows;
+#else
+        const HostLinkKind expected = HostLinkKind::Socket;
+#endif
+        EXPECT_EQ(readSettings(path(), QString()).hostLink, expected);
+    }
+}
+
 struct BoolCase {
     const char* line; // empty: no key at all
     bool defaultValue;

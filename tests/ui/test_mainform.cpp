@@ -108,6 +108,7 @@ private Q_SLOTS:
     void ticketImageButtonShowsTheEstimate();
     void secondTicketImageShowsNothingOfTheFirst();
     void secondStartEndsAtOnce();
+    void oldLockOfARunningProgramIsKept();
 };
 
 void TestMainForm::theStripOfFourButtons()
@@ -637,23 +638,39 @@ RUB 53671.00
     QCOMPARE(tax3, QStringList({u"RUB2831.00XT"_s, QString()}));
 }
 
-void TestMainForm::secondStartEndsAtOnce()
-{
+// The program with a settings file of its own, in a copy beside it, and a runtime folder
+// of its own for the single-instance lock.
+struct ProgramCopy {
     QTemporaryDir runtime;
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(u"XDG_RUNTIME_DIR"_s, runtime.path());
-    env.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
-    QFile::setPermissions(runtime.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    // The program with a settings file of its own, in a copy beside it.
-    const QString program = m_dir->filePath(u"sprrate"_s);
-    QVERIFY(QFile::copy(QStringLiteral(SPRRATE_PROGRAM), program));
-    QFile::setPermissions(program, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QString program;
+
+    bool make(const QTemporaryDir& dir)
+    {
+        env.insert(u"XDG_RUNTIME_DIR"_s, runtime.path());
+        env.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
+        QFile::setPermissions(runtime.path(),
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        program = dir.filePath(u"sprrate"_s);
+        return QFile::copy(QStringLiteral(SPRRATE_PROGRAM), program) &&
+               QFile::setPermissions(program,
+                                     QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+    QString lockPath() const { return runtime.filePath(u"sprrate.lock"_s); }
+};
+
+void TestMainForm::secondStartEndsAtOnce()
+{
+    ProgramCopy copy;
+    QVERIFY(copy.make(*m_dir));
+    const QProcessEnvironment& env = copy.env;
+    const QString& program = copy.program;
 
     QProcess first;
     first.setProcessEnvironment(env);
     first.start(program, {});
     QVERIFY(first.waitForStarted(10000));
-    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(runtime.filePath(u"sprrate.lock"_s)), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(copy.lockPath()), 10000);
 
     QProcess second;
     second.setProcessEnvironment(env);
@@ -675,6 +692,35 @@ void TestMainForm::secondStartEndsAtOnce()
     QVERIFY(!third.waitForFinished(1500));
     third.kill();
     third.waitForFinished(5000);
+}
+
+// The lock's age says nothing: a program that has run all day keeps a second start away.
+void TestMainForm::oldLockOfARunningProgramIsKept()
+{
+    ProgramCopy copy;
+    QVERIFY(copy.make(*m_dir));
+    QProcess first;
+    first.setProcessEnvironment(copy.env);
+    first.start(copy.program, {});
+    QVERIFY(first.waitForStarted(10000));
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(copy.lockPath()), 10000);
+    // As if the first start had been a day ago.
+    {
+        QFile lock(copy.lockPath());
+        QVERIFY(lock.open(QIODevice::ReadWrite));
+        QVERIFY(lock.setFileTime(QDateTime::currentDateTime().addDays(-1),
+                                 QFileDevice::FileModificationTime));
+    }
+
+    QProcess second;
+    second.setProcessEnvironment(copy.env);
+    second.start(copy.program, {});
+    QVERIFY(second.waitForFinished(10000));
+    QCOMPARE(second.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(second.exitCode(), 0);
+    QCOMPARE(first.state(), QProcess::Running);
+    first.kill();
+    first.waitForFinished(5000);
 }
 
 int main(int argc, char** argv)

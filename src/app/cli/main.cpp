@@ -15,8 +15,12 @@
 #include "app/application.h"
 #include "app/consoleinteraction.h"
 #include "base/stopsignals.h"
-#include "host/termlinkclient.h"
+#include "host/chosenlink.h"
 #include "refdata/newdatabase.h"
+
+#ifdef Q_OS_WIN
+#include "host/win/comlink.h"
+#endif
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -103,6 +107,10 @@ int main(int argc, char** argv)
         ~Finished() { flag = true; }
     } markFinished{finished};
     QCoreApplication core(argc, argv);
+#ifdef Q_OS_WIN
+    // COM on this thread for the terminal's toolkit, until the job's objects have gone.
+    comlink::Apartment com;
+#endif
     QTextStream in(stdin);
     QTextStream out(stdout);
     QTextStream err(stderr);
@@ -189,7 +197,11 @@ int main(int argc, char** argv)
     host::TermLinkOptions options;
     options.socketName = parser.value(socketOption);
     options.timeout = std::chrono::seconds(application.settings().hostTimeLimit);
-    host::registerTermLink(termLink, options);
+    // A socket named on the command line is velmora-term's, whatever the settings choose.
+    host::registerChosenLink(termLink,
+                             parser.isSet(socketOption) ? base::HostLinkKind::Socket
+                                                        : application.settings().hostLink,
+                             options);
     try {
         bool done = false;
         if (estimate)

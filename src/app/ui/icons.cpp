@@ -5,6 +5,7 @@
 #include <QPixmap>
 
 #include <cmath>
+#include <numbers>
 
 namespace ui {
 namespace {
@@ -60,7 +61,7 @@ QIcon setUpIcon()
         const QPointF c(8, 8);
         QPainterPath gear;
         for (int i = 0; i < 8; ++i) {
-            const double a = i * M_PI / 4;
+            const double a = i * std::numbers::pi / 4;
             const QPointF d(std::cos(a), std::sin(a));
             const QPointF n(-d.y(), d.x());
             gear.addPolygon(QPolygonF({c + d * 4 + n * 1.3, c + d * 7 + n * 1.1,

@@ -4,7 +4,11 @@
 #include "app/ui/mainform.h"
 #include "app/ui/sprrateapplication.h"
 #include "base/stopsignals.h"
-#include "host/termlinkclient.h"
+#include "host/chosenlink.h"
+
+#ifdef Q_OS_WIN
+#include "host/win/comlink.h"
+#endif
 
 #include <QGuiApplication>
 #include <QIcon>
@@ -28,6 +32,11 @@ int main(int argc, char** argv)
         }
     });
     ui::SprRateApplication application(argc, argv);
+#ifdef Q_OS_WIN
+    // COM on the user-interface thread for the terminal's toolkit: before the form that
+    // holds its objects, and until after it has gone.
+    comlink::Apartment com;
+#endif
     // The program ends when the strip has closed (closed(), below), and only then: no
     // other window's closing decides it.
     application.setQuitOnLastWindowClosed(false);
@@ -46,11 +55,12 @@ int main(int argc, char** argv)
         if (!instance.hold())
             std::exit(0); // another start got there in between
     });
-    // The terminal link is made once the form has read the settings, which give its time
-    // limit; nothing reaches the host before the first button.
+    // The terminal link is made once the form has read the settings, which choose it and
+    // give its time limit; nothing reaches the host before the first button.
+    const base::Settings& settings = form.application().settings();
     host::TermLinkOptions options;
-    options.timeout = std::chrono::seconds(form.application().settings().hostTimeLimit);
-    host::registerTermLink(registry, options);
+    options.timeout = std::chrono::seconds(settings.hostTimeLimit);
+    host::registerChosenLink(registry, settings.hostLink, options);
     QObject::connect(&form, &TGeneralForm::closed, &application, &QCoreApplication::quit,
                      Qt::QueuedConnection);
     strip = &form;

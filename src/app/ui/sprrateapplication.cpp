@@ -3,15 +3,10 @@
 #include "base/ui/messages.h"
 
 #include <QDir>
-#include <QFile>
+#include <QLockFile>
 #include <QStandardPaths>
 
 #include <exception>
-
-#include <cerrno>
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
 
 namespace ui {
 
@@ -39,33 +34,33 @@ QString lockPath()
 }
 } // namespace
 
-SingleInstance::SingleInstance()
+SingleInstance::SingleInstance() : m_lock(std::make_unique<QLockFile>(lockPath()))
 {
-    m_fd = ::open(QFile::encodeName(lockPath()).constData(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    // Only a dead holder makes the lock stale, never its age: the program runs all day.
+    // (Qt also refuses to remove a lock file its live holder keeps open.)
+    m_lock->setStaleLockTime(0);
 }
 
-SingleInstance::~SingleInstance()
-{
-    if (m_fd >= 0)
-        ::close(m_fd); // drops the lock
-}
+SingleInstance::~SingleInstance() = default; // unlocks, removing the lock file
 
 bool SingleInstance::otherIsRunning()
 {
-    if (m_held || m_fd < 0)
+    if (m_held)
         return false;
-    if (::flock(m_fd, LOCK_EX | LOCK_NB) != 0)
-        return errno == EWOULDBLOCK;
-    ::flock(m_fd, LOCK_UN);
+    if (!m_lock->tryLock(0))
+        return m_lock->error() == QLockFile::LockFailedError;
+    m_lock->unlock();
     return false;
 }
 
 bool SingleInstance::hold()
 {
-    if (m_fd < 0)
-        return true; // no runtime folder to lock in: nothing can tell instances apart
-    if (!m_held)
-        m_held = ::flock(m_fd, LOCK_EX | LOCK_NB) == 0;
+    if (!m_held) {
+        m_held = m_lock->tryLock(0);
+        // No runtime folder to lock in: nothing can tell instances apart.
+        if (!m_held && m_lock->error() != QLockFile::LockFailedError)
+            return true;
+    }
     return m_held;
 }
 

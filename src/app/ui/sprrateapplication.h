@@ -4,6 +4,10 @@
 
 #include <QApplication>
 
+#include <memory>
+
+class QLockFile;
+
 namespace ui {
 
 class SprRateApplication : public QApplication {
@@ -13,9 +17,10 @@ public:
     bool notify(QObject* receiver, QEvent* event) override;
 };
 
-// The per-user lock that tells a second start that the program already runs: a lock on
-// a file in the user's runtime folder, which the system drops when the holder ends, so
-// a program that died leaves nothing behind that keeps the next start away.
+// The per-user lock that tells a second start that the program already runs: a lock file
+// in the user's runtime folder. A lock file whose holder has died (its process is gone) is
+// stale and taken over, so a program that died leaves nothing behind that keeps the next
+// start away; a holder that still runs keeps it however long it runs.
 class SingleInstance {
 public:
     SingleInstance();
@@ -29,7 +34,7 @@ public:
     bool hold();
 
 private:
-    int m_fd = -1;
+    std::unique_ptr<QLockFile> m_lock;
     bool m_held = false;
 };
 

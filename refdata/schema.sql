@@ -32,6 +32,12 @@ CREATE TABLE FARE_CURRENCY_RATE (
 CREATE INDEX FARE_CURRENCY_RATE_LOOKUP
   ON FARE_CURRENCY_RATE (CURRENCY_FROM, CURRENCY_TO, CARRIER_CODE, RATE_VALID_TO);
 
+/* Serve the rate list, latest validity first: the list reads each window of rows
+   through them (its first order column, in either direction), so that the server sorts
+   about a window's rows instead of the whole table. */
+CREATE DESCENDING INDEX FARE_CURRENCY_RATE_TO_DESC ON FARE_CURRENCY_RATE (RATE_VALID_TO);
+CREATE INDEX FARE_CURRENCY_RATE_TO_ASC ON FARE_CURRENCY_RATE (RATE_VALID_TO);
+
 CREATE GENERATOR GEN_RATE_IDENTIFICATOR;
 
 SET TERM ^ ;

@@ -268,17 +268,92 @@ void BM_Window_ScrollWholeResultUp(benchmark::State& state)
 }
 BENCHMARK(BM_Window_ScrollWholeResultUp)->Unit(benchmark::kMillisecond)->Iterations(3);
 
-// The whole table in the rate list's order (all three filter texts empty).
-void BM_Window_OpenUnfiltered(benchmark::State& state)
+// The whole table in the rate list's order (all three filter texts empty), with the
+// windows read bounded on the last day of validity (argument 1) and, as the peer, with
+// every statement run as generated (0), which sorts the whole table.
+std::unique_ptr<TableBrowser> unfilteredBrowser(const benchmark::State& state)
 {
-    auto b = rateBrowser(false);
+    auto b = std::make_unique<TableBrowser>(fixture().db);
+    b->setTableName(u"FARE_CURRENCY_RATE"_s);
+    b->setIndexFieldNames(RateOrder);
+    b->setBoundedReads(state.range(0) != 0);
+    b->open();
+    return b;
+}
+
+void BM_Unfiltered_Open(benchmark::State& state)
+{
+    auto b = unfilteredBrowser(state);
     for (auto _ : state) {
         b->close();
         b->open();
+        benchmark::DoNotOptimize(b->currentIndex());
     }
     held(state, b->windowRowCount());
 }
-BENCHMARK(BM_Window_OpenUnfiltered)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_Unfiltered_Open)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// Past the window's end by the next-rows statement (after moving backwards).
+void BM_Unfiltered_NextAcrossBoundary(benchmark::State& state)
+{
+    auto b = unfilteredBrowser(state);
+    for (auto _ : state) {
+        state.PauseTiming();
+        b->first();
+        b->moveTo(TableBrowser::WindowSize - 1);
+        b->next();
+        b->moveTo(0);
+        b->prior();
+        b->moveTo(b->windowRowCount() - 1);
+        state.ResumeTiming();
+        b->next();
+    }
+    held(state, b->windowRowCount());
+}
+BENCHMARK(BM_Unfiltered_NextAcrossBoundary)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
+
+void BM_Unfiltered_Last(benchmark::State& state)
+{
+    auto b = unfilteredBrowser(state);
+    for (auto _ : state) {
+        b->last();
+        benchmark::DoNotOptimize(b->currentIndex());
+    }
+    held(state, b->windowRowCount());
+}
+BENCHMARK(BM_Unfiltered_Last)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+void BM_Unfiltered_Refresh(benchmark::State& state)
+{
+    auto b = unfilteredBrowser(state);
+    b->moveTo(40);
+    for (auto _ : state)
+        b->refresh();
+    held(state, b->windowRowCount());
+}
+BENCHMARK(BM_Unfiltered_Refresh)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// Refresh in the middle of the order (the rate of key 5000 has the middle day of its
+// series): the row is reached by a filter on its key, and the browser keeps it current
+// when the filter is taken off, its window refilled around it.
+void BM_Unfiltered_RefreshInTheMiddle(benchmark::State& state)
+{
+    auto b = unfilteredBrowser(state);
+    b->setFilter(u"RATE_IDENTIFICATOR = 5000"_s);
+    b->setFiltered(true);
+    const DbValue id = b->value(u"RATE_IDENTIFICATOR"_s);
+    b->setFiltered(false); // the row stays current, the window refilled around it
+    if (b->value(u"RATE_IDENTIFICATOR"_s) != id)
+        state.SkipWithError("the middle row was not kept");
+    for (auto _ : state)
+        b->refresh();
+    held(state, b->windowRowCount());
+    state.counters["at_start"] = b->windowAtStart();
+    state.counters["at_end"] = b->windowAtEnd();
+}
+BENCHMARK(BM_Unfiltered_RefreshInTheMiddle)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
 
 void BM_WholeResult_Open(benchmark::State& state)
 {

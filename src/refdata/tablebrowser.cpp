@@ -2,6 +2,8 @@
 // and moving over the result. The current row's fields and changes: tablebrowserrow.cpp.
 #include "refdata/tablebrowser.h"
 
+#include <algorithm>
+
 using namespace Qt::Literals::StringLiterals;
 
 namespace refdata {
@@ -208,6 +210,10 @@ void TableBrowser::rebuild()
     m_priorNullSafe = std::make_unique<Statement>(c, m_sql.priorRows);
     m_lastRows = std::make_unique<Statement>(c, m_sql.lastRows);
     m_reread = std::make_unique<Statement>(c, m_sql.reread);
+    m_probe = std::make_unique<Statement>(c, m_sql.select);
+    m_nullProbe = std::make_unique<Statement>(c, m_sql.select);
+    m_boundedForward = std::make_unique<Statement>(c, m_sql.select);
+    m_boundedBackward = std::make_unique<Statement>(c, m_sql.lastRows);
     m_lock = std::make_unique<Statement>(c, m_sql.lock);
     m_change = std::make_unique<Statement>(c, m_sql.update);
 }
@@ -268,7 +274,8 @@ void TableBrowser::setState(State s)
 void TableBrowser::closeCursors()
 {
     for (Statement* s : {m_select.get(), m_nextRows.get(), m_priorRows.get(), m_nextNullSafe.get(),
-                         m_priorNullSafe.get(), m_lastRows.get(), m_reread.get()}) {
+                         m_priorNullSafe.get(), m_lastRows.get(), m_reread.get(), m_probe.get(),
+                         m_nullProbe.get(), m_boundedForward.get(), m_boundedBackward.get()}) {
         if (s)
             s->close();
     }
@@ -306,8 +313,9 @@ void TableBrowser::bindRow(Statement& s, const QStringList& names, const Row& ro
     }
 }
 
-Statement* TableBrowser::openKeyset(bool forward, const Row& boundary)
+Statement* TableBrowser::openKeyset(bool forward, const Row& boundary, int need, bool* partial)
 {
+    *partial = false;
     QSet<QString> canBeNull;
     QSet<QString> nullInBoundary;
     QStringList bound;
@@ -325,12 +333,14 @@ Statement* TableBrowser::openKeyset(bool forward, const Row& boundary)
             bound.append(c.name);
     }
     Statement* s = nullptr;
+    QString condition;
     if (canBeNull.isEmpty() && nullInBoundary.isEmpty()) {
         s = forward ? m_nextRows.get() : m_priorRows.get();
+        condition = browsersql::keysetCondition(m_sql.order, forward);
     } else {
         // The plain keyset condition compares with null and so loses every row whose
         // order column is null.
-        const QString condition =
+        condition =
             browsersql::nullSafeKeysetCondition(m_sql.order, forward, canBeNull, nullInBoundary);
         if (condition.isEmpty())
             return nullptr;
@@ -339,9 +349,149 @@ Statement* TableBrowser::openKeyset(bool forward, const Row& boundary)
         if (s->sql() != sql)
             s->setSql(sql);
     }
-    bindRow(*s, bound, boundary);
-    s->open(m_db.IBTransaction);
-    return s;
+    return openRead(*s, condition, forward, &boundary, bound, need, partial);
+}
+
+QString TableBrowser::boundColumn(bool forward, bool* descending) const
+{
+    // A filtered result is sorted by the server as it is: the filter's own index
+    // narrows it first, while a probe through the order's column would walk past every
+    // row the filter drops.
+    const std::vector<OrderColumn>& order = m_sql.order;
+    if (!m_boundedReads || !m_sql.filter.isEmpty() || order.size() < 2)
+        return {};
+    const bool mixed = std::any_of(order.begin(), order.end(), [&](const OrderColumn& c) {
+        return c.descending != order.front().descending;
+    });
+    if (!mixed)
+        return {};
+    const OrderColumn& first = order.front();
+    *descending = forward ? first.descending : !first.descending;
+    for (const IndexInfo& index : m_shape.indexes) {
+        if (!index.columns.isEmpty() && index.columns.front() == first.name &&
+            index.descending == *descending)
+            return first.name;
+    }
+    return {};
+}
+
+namespace {
+
+// Parameters of the bounds, named so that no column's parameter can be taken for them.
+const QString LowBound = u"SPRRATE_BOUND_FROM"_s;
+const QString HighBound = u"SPRRATE_BOUND_UPTO"_s;
+
+QString joined(const QStringList& conditions)
+{
+    QStringList parts;
+    for (const QString& c : conditions) {
+        if (!c.isEmpty())
+            parts.append(conditions.size() > 1 ? u'(' + c + u')' : c);
+    }
+    return parts.join(u" AND "_s);
+}
+
+void setSqlIfChanged(Statement& s, const QString& sql)
+{
+    if (s.sql() != sql)
+        s.setSql(sql);
+}
+
+} // namespace
+
+Statement* TableBrowser::openRead(Statement& plain, const QString& condition, bool forward,
+                                  const Row* boundary, const QStringList& boundNames, int need,
+                                  bool* partial)
+{
+    *partial = false;
+    bool descending = false;
+    const QString column = boundColumn(forward, &descending);
+    const int columnField = column.isEmpty() ? -1 : fieldIndex(column);
+    const DbValue* start = nullptr;
+    if (boundary && columnField >= 0) {
+        start = &(*boundary)[std::size_t(columnField)];
+        if (refdata::isNull(*start))
+            start = nullptr; // rows after a null one: no bound the index can serve
+    }
+    auto bindBoundary = [&](Statement& s) {
+        if (boundary)
+            bindRow(s, boundNames, *boundary);
+    };
+    if (columnField < 0 || (boundary && !start)) {
+        bindBoundary(plain);
+        plain.open(m_db.IBTransaction);
+        return &plain;
+    }
+
+    // The rows from the boundary on, by the bound column alone. Rows whose column is null
+    // come last in a descending read: the probe leaves them out, and the read below takes
+    // them in once the result reaches them.
+    const QString fromStart =
+        start ? column + (descending ? u" <= :"_s : u" >= :"_s) + LowBound : QString();
+    const QString direction = descending ? u" desc"_s : u" asc"_s;
+    const QString probeCondition = joined({condition, fromStart});
+    QString probeSql = u"select "_s + column + u" from "_s + m_shape.table;
+    if (!probeCondition.isEmpty())
+        probeSql += u"\nwhere "_s + probeCondition;
+    probeSql += u"\norder by "_s + column + direction + u"\nrows %1 to %1"_s.arg(need + 1);
+    setSqlIfChanged(*m_probe, probeSql);
+    bindBoundary(*m_probe);
+    if (start)
+        m_probe->setParam(LowBound, *start);
+    m_probe->open(m_db.IBTransaction);
+    std::optional<DbValue> upTo;
+    if (m_probe->next())
+        upTo = m_probe->row().front();
+    m_probe->close();
+
+    // Whether the read's rows hold one whose column is null (asked apart: in one condition
+    // with them the server no longer keeps to the index's range).
+    auto nullRows = [&] {
+        setSqlIfChanged(*m_nullProbe, u"select first 1 "_s + column + u" from "_s +
+                                          m_shape.table + u"\nwhere "_s +
+                                          joined({condition, column + u" IS NULL"_s}));
+        bindBoundary(*m_nullProbe);
+        m_nullProbe->open(m_db.IBTransaction);
+        const bool found = m_nullProbe->next();
+        m_nullProbe->close();
+        return found;
+    };
+    const QString orNull = u" OR "_s + column + u" IS NULL)"_s;
+    QString bounded;
+    if (upTo && !refdata::isNull(*upTo)) {
+        // Every row up to the last one with the probe's value: the first need rows of the
+        // result, and more. Null sorts first in an ascending read: without a boundary its
+        // rows come before the probe's value.
+        QString toEnd;
+        if (descending)
+            toEnd = column + u" >= :"_s + HighBound;
+        else if (!start && nullRows())
+            toEnd = u"("_s + column + u" <= :"_s + HighBound + orNull;
+        else
+            toEnd = column + u" <= :"_s + HighBound;
+        bounded = joined({condition, fromStart, toEnd});
+        *partial = true;
+    } else if (!upTo && start) {
+        // The rest of the result is shorter than the read: all of it from the boundary on,
+        // and in a descending read the rows whose column is null after them.
+        bounded = joined({condition, fromStart});
+        if (descending && nullRows())
+            bounded = joined({condition, u"("_s + column + u" <= :"_s + LowBound + orNull});
+    } else {
+        // A short result without a boundary, or null from the probe's row on: the plain read.
+        bindBoundary(plain);
+        plain.open(m_db.IBTransaction);
+        return &plain;
+    }
+    Statement& read = forward ? *m_boundedForward : *m_boundedBackward;
+    setSqlIfChanged(read, browsersql::keysetSql(m_sql, bounded, forward));
+    bindBoundary(read);
+    if (start)
+        read.setParam(LowBound, *start);
+    if (*partial)
+        read.setParam(HighBound, *upTo);
+    read.open(m_db.IBTransaction);
+    return &read;
 }
 
 std::vector<TableBrowser::Row> TableBrowser::fetch(Statement& s, int count, bool* ended)
@@ -380,7 +530,8 @@ void TableBrowser::fillAround(const Row& row, int place)
     bool ended = false;
     // One row more than the place holds tells whether the result goes on before it.
     std::vector<Row> before;
-    if (Statement* prior = openKeyset(false, row)) {
+    bool partial = false;
+    if (Statement* prior = openKeyset(false, row, place + 1, &partial)) {
         before = fetch(*prior, place + 1, &ended);
         prior->close();
     }
@@ -390,11 +541,16 @@ void TableBrowser::fillAround(const Row& row, int place)
 
     std::vector<Row> after;
     ended = true;
-    Statement* following = openKeyset(true, row);
+    const int need = WindowSize - 1 - int(before.size());
+    Statement* following = openKeyset(true, row, need, &partial);
     if (following)
-        after = fetch(*following, WindowSize - 1 - int(before.size()), &ended);
+        after = fetch(*following, need, &ended);
     m_atEnd = ended;
     m_forward = ended ? nullptr : following;
+    if (partial && following) {
+        following->close();
+        m_forward = nullptr;
+    }
 
     m_rows.clear();
     for (auto it = before.rbegin(); it != before.rend(); ++it)
@@ -413,7 +569,8 @@ void TableBrowser::refreshFrom(const Row& gone, int place)
     closeCursors();
     bool ended = false;
     std::vector<Row> following;
-    if (Statement* s = openKeyset(true, gone)) {
+    bool partial = false;
+    if (Statement* s = openKeyset(true, gone, 1, &partial)) {
         following = fetch(*s, 1, &ended);
         s->close();
     }
@@ -443,14 +600,19 @@ void TableBrowser::first()
     closeCursors();
     m_rows.clear();
     m_pos = -1;
-    m_select->open(m_db.IBTransaction);
+    bool partial = false;
+    Statement* select = openRead(*m_select, QString(), true, nullptr, {}, WindowSize, &partial);
     bool ended = false;
-    std::vector<Row> rows = fetch(*m_select, WindowSize, &ended);
+    std::vector<Row> rows = fetch(*select, WindowSize, &ended);
     for (Row& r : rows)
         m_rows.push_back(std::move(r));
     m_atStart = true;
     m_atEnd = ended;
-    m_forward = ended ? nullptr : m_select.get();
+    m_forward = ended ? nullptr : select;
+    if (partial) {
+        select->close();
+        m_forward = nullptr;
+    }
     m_pos = m_rows.empty() ? -1 : 0;
     m_bof = true;
     m_eof = m_rows.empty();
@@ -474,8 +636,12 @@ bool TableBrowser::next()
         return true;
     }
     if (!m_atEnd) {
+        const int need = WindowSize - (int(m_rows.size()) >= WindowSize
+                                           ? int(m_rows.size()) - WindowSize / 2
+                                           : int(m_rows.size()));
+        bool partial = false;
         if (!m_forward) {
-            m_forward = openKeyset(true, m_rows.back());
+            m_forward = openKeyset(true, m_rows.back(), need, &partial);
             if (!m_forward) {
                 m_atEnd = true;
                 m_eof = true;
@@ -489,10 +655,13 @@ bool TableBrowser::next()
             m_atStart = false;
         }
         bool ended = false;
-        std::vector<Row> rows = fetch(*m_forward, WindowSize - int(m_rows.size()), &ended);
+        std::vector<Row> rows = fetch(*m_forward, need, &ended);
         if (ended) {
             m_forward = nullptr;
             m_atEnd = true;
+        } else if (partial) {
+            m_forward->close();
+            m_forward = nullptr;
         }
         for (Row& r : rows)
             m_rows.push_back(std::move(r));
@@ -536,8 +705,10 @@ bool TableBrowser::prior()
         }
         bool ended = true;
         std::vector<Row> rows;
-        if (Statement* s = openKeyset(false, m_rows.front())) {
-            rows = fetch(*s, WindowSize - int(m_rows.size()), &ended);
+        const int need = WindowSize - int(m_rows.size());
+        bool partial = false;
+        if (Statement* s = openKeyset(false, m_rows.front(), need, &partial)) {
+            rows = fetch(*s, need, &ended);
             s->close();
         }
         if (ended)
@@ -564,10 +735,12 @@ void TableBrowser::last()
     leaveEditing();
     closeCursors();
     m_rows.clear();
-    m_lastRows->open(m_db.IBTransaction);
+    bool partial = false;
+    Statement* lastRows =
+        openRead(*m_lastRows, QString(), false, nullptr, {}, WindowSize, &partial);
     bool ended = false;
-    std::vector<Row> rows = fetch(*m_lastRows, WindowSize, &ended);
-    m_lastRows->close();
+    std::vector<Row> rows = fetch(*lastRows, WindowSize, &ended);
+    lastRows->close();
     for (Row& r : rows)
         m_rows.push_front(std::move(r));
     m_atStart = ended;
@@ -606,8 +779,9 @@ int TableBrowser::slide(bool forward)
     if (forward) {
         if (m_atEnd)
             return 0;
+        bool partial = false;
         if (!m_forward) {
-            m_forward = openKeyset(true, m_rows.back());
+            m_forward = openKeyset(true, m_rows.back(), step, &partial);
             if (!m_forward) {
                 m_atEnd = true;
                 return 0;
@@ -618,6 +792,9 @@ int TableBrowser::slide(bool forward)
         if (ended) {
             m_forward = nullptr;
             m_atEnd = true;
+        } else if (partial) {
+            m_forward->close();
+            m_forward = nullptr;
         }
         for (Row& r : rows)
             m_rows.push_back(std::move(r));
@@ -634,7 +811,8 @@ int TableBrowser::slide(bool forward)
             return 0;
         bool ended = true;
         std::vector<Row> rows;
-        if (Statement* s = openKeyset(false, m_rows.front())) {
+        bool partial = false;
+        if (Statement* s = openKeyset(false, m_rows.front(), step, &partial)) {
             rows = fetch(*s, step, &ended);
             s->close();
         }

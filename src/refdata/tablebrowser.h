@@ -118,6 +118,10 @@ public:
     int slide(bool forward);
 
     const TableShape& shape() const { return m_shape; }
+    // Whether windows are read bounded on the order's first column where that helps (the
+    // default); off, every read runs its statement as generated (the peer the benchmark
+    // measures the bounded reads against).
+    void setBoundedReads(bool on) { m_boundedReads = on; }
     const BrowserStatements& statements() const { return m_sql; }
 
 Q_SIGNALS:
@@ -142,8 +146,24 @@ private:
     void bindKey(Statement& s, const Row& row) { bindRow(s, m_shape.keyColumns, row); }
     // Opens the statement of the rows after (forward) or before a boundary row: the
     // keyset statement, or its null-safe form when an order column can hold null;
-    // nullptr when no row can follow.
-    Statement* openKeyset(bool forward, const Row& boundary);
+    // nullptr when no row can follow. need is how many rows the caller reads from it;
+    // *partial as for openRead.
+    Statement* openKeyset(bool forward, const Row& boundary, int need, bool* partial);
+    // Opens a read of the result from its start (forward) or its end (backward, as the
+    // last-rows statement) or from a boundary row (condition, the keyset condition, and
+    // boundNames, the order columns bound from it, when boundary is given). When the
+    // server would sort the whole table for a read of a few rows, the read is bounded on
+    // the order's first column (boundColumn): a probe through that column's index finds the value of row need + 1
+    // and the statement admits only the rows up to that value's last one, so that it
+    // sorts about need rows. Its first need rows are those of the whole result; *partial
+    // tells that the cursor ends before the result does (it must not be read on).
+    Statement* openRead(Statement& plain, const QString& condition, bool forward,
+                        const Row* boundary, const QStringList& boundNames, int need,
+                        bool* partial);
+    // The index-served bound of a read in that direction: the order's first column when
+    // the result is not filtered, the order mixes directions (no index of the server can
+    // give it) and that column has an index in the read's direction; empty otherwise.
+    QString boundColumn(bool forward, bool* descending) const;
     // Reads up to count rows from an open statement; stops at its end.
     std::vector<Row> fetch(Statement& s, int count, bool* ended);
     // Re-reads one row by key in a transaction; nullopt when it is gone.
@@ -167,6 +187,7 @@ private:
     bool m_filtered = false;
     QString m_indexFieldNames;
     bool m_keyKnown = false;
+    bool m_boundedReads = true;
 
     TableShape m_shape;
     std::vector<Column> m_fields;
@@ -182,6 +203,12 @@ private:
     std::unique_ptr<Statement> m_lock;
     std::unique_ptr<Statement> m_change; // update, delete or insert of the moment
     Statement* m_forward = nullptr;      // the open statement that reads on past the window
+    // The probe and the bounded reads of openRead, one per direction (a forward read may
+    // stay open while a backward one runs).
+    std::unique_ptr<Statement> m_probe;
+    std::unique_ptr<Statement> m_nullProbe;
+    std::unique_ptr<Statement> m_boundedForward;
+    std::unique_ptr<Statement> m_boundedBackward;
 
     State m_state = State::Closed;
     std::deque<Row> m_rows;

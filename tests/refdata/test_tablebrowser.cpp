@@ -342,6 +342,105 @@ TEST_F(BrowserTest, RowsWithNullOrderValuesAreReachedAcrossWindows)
     EXPECT_EQ(qint64(b.number(key)), expected[std::size_t(at + 1)]);
 }
 
+// The rate list's order mixes directions (the days descending, the key ascending), so its
+// windows are read bounded on the last day of validity through that column's indexes.
+// Whatever the days look like, every way of moving must meet the rows of the full order.
+struct BoundedCase {
+    const char* name;
+    int rows;
+    // The days of rate i (1-based); a negative day is null.
+    int (*to)(int i);
+    int (*from)(int i);
+};
+
+const BoundedCase boundedCases[] = {
+    // One last day for more rows than a window holds, then a few others.
+    {"TieLongerThanAWindow", 330, [](int i) { return i <= 250 ? 10 : i % 3; },
+     [](int i) { return i % 2; }},
+    // Every rate a day of its own: no ties at all.
+    {"EveryDayItsOwn", 260, [](int i) { return (i * 37) % 260; }, [](int) { return 1; }},
+    // More rows without a last day than a window holds, among others.
+    {"ManyWithoutLastDay", 300, [](int i) { return i % 2 == 0 ? -1 : i % 5; },
+     [](int i) { return i % 4 == 0 ? -1 : i % 3; }},
+    // No last day at all.
+    {"NoLastDays", 210, [](int) { return -1; }, [](int i) { return i % 6; }},
+};
+
+class BrowserBounded : public BrowserTest, public testing::WithParamInterface<BoundedCase> {};
+
+TEST_P(BrowserBounded, EveryMoveMeetsTheFullOrder)
+{
+    const BoundedCase& bc = GetParam();
+    Connection& c = other.connection();
+    {
+        Transaction t(c, {u"write"_s, u"nowait"_s, u"concurrency"_s});
+        Statement s(c, u"insert into FARE_CURRENCY_RATE (RATE_IDENTIFICATOR, CURRENCY_FROM, "
+                       u"RATE_VALID_FROM, RATE_VALID_TO) values (:ID, 'USD', :F, :T)"_s);
+        auto day = [](int d) { return d < 0 ? DbValue() : DbValue(QDate(2026, 1, 1).addDays(d)); };
+        for (int i = 1; i <= bc.rows; ++i) {
+            s.setParam(u"ID"_s, qint64(i));
+            s.setParam(u"F"_s, day(bc.from(i)));
+            s.setParam(u"T"_s, day(bc.to(i)));
+            s.execute(t);
+        }
+        t.commit();
+    }
+    const auto expected = other.column(
+        u"select RATE_IDENTIFICATOR from FARE_CURRENCY_RATE order by RATE_VALID_TO desc, "
+        u"RATE_VALID_FROM desc, RATE_IDENTIFICATOR"_s);
+    ASSERT_EQ(expected.size(), std::size_t(bc.rows));
+    TableBrowser b(ref);
+    b.setTableName(u"FARE_CURRENCY_RATE"_s);
+    b.setIndexFieldNames(u"RATE_VALID_TO desc, RATE_VALID_FROM desc"_s);
+    b.open();
+    const QString key = u"RATE_IDENTIFICATOR"_s;
+    auto id = [&] { return qint64(b.number(key)); };
+
+    std::vector<qint64> forward{id()};
+    while (b.next())
+        forward.push_back(id());
+    EXPECT_EQ(forward, expected) << "next";
+
+    b.last();
+    std::vector<qint64> backward{id()};
+    while (b.prior())
+        backward.push_back(id());
+    std::reverse(backward.begin(), backward.end());
+    EXPECT_EQ(backward, expected) << "last, then prior";
+
+    // The window slid by the scroll bar, down to the end and back up to the start.
+    b.first();
+    while (b.slide(true) > 0) {
+    }
+    EXPECT_EQ(b.windowValue(b.windowRowCount() - 1, b.fieldIndex(key)), DbValue(expected.back()))
+        << "slides down end at the last row";
+    while (b.slide(false) > 0) {
+    }
+    EXPECT_EQ(b.windowValue(0, b.fieldIndex(key)), DbValue(expected.front()))
+        << "slides up end at the first row";
+
+    // Refresh keeps the row and its place, and the rows around it are the order's.
+    for (const std::size_t at : {std::size_t(0), std::size_t(99), std::size_t(100),
+                                 expected.size() / 2, expected.size() - 1}) {
+        b.first();
+        for (std::size_t i = 0; i < at; ++i)
+            ASSERT_TRUE(b.next());
+        ASSERT_EQ(id(), expected[at]);
+        b.refresh();
+        ASSERT_EQ(id(), expected[at]) << "refresh at " << at;
+        const int place = b.currentIndex();
+        for (int r = 0; r < b.windowRowCount(); ++r) {
+            const std::size_t k = at - std::size_t(place) + std::size_t(r);
+            ASSERT_LT(k, expected.size());
+            EXPECT_EQ(b.windowValue(r, b.fieldIndex(key)), DbValue(expected[k]))
+                << "refresh at " << at << ", row " << r;
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Browser, BrowserBounded, testing::ValuesIn(boundedCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 TEST_F(BrowserTest, NotNullColumnsAreKnownFromTheColumns)
 {
     addTax(1, u"AA"_s);

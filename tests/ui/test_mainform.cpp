@@ -109,6 +109,8 @@ private Q_SLOTS:
     void secondTicketImageShowsNothingOfTheFirst();
     void secondStartEndsAtOnce();
     void oldLockOfARunningProgramIsKept();
+    void lockFileNamingNoHolder_data();
+    void lockFileNamingNoHolder();
 };
 
 void TestMainForm::theStripOfFourButtons()
@@ -721,6 +723,49 @@ void TestMainForm::oldLockOfARunningProgramIsKept()
     QCOMPARE(first.state(), QProcess::Running);
     first.kill();
     first.waitForFinished(5000);
+}
+
+void TestMainForm::lockFileNamingNoHolder_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<int>("ageSeconds");
+    QTest::addColumn<bool>("starts");
+    // The earlier version locked an empty file and left it behind; a start that ended while
+    // writing its name leaves one empty or cut short.
+    QTest::newRow("empty, left by the earlier version") << QByteArray() << 3600 << true;
+    QTest::newRow("cut short") << QByteArray("12") << 60 << true;
+    QTest::newRow("not a lock file") << QByteArray("\xff\xfe garbage\n") << 60 << true;
+    // A program starting right now may not have written its name yet.
+    QTest::newRow("empty, just made") << QByteArray() << 0 << false;
+}
+
+// A lock file that names no holder keeps the program away only while it may be a
+// starting program's: after that it is taken over, instead of every start ending at once.
+void TestMainForm::lockFileNamingNoHolder()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(int, ageSeconds);
+    QFETCH(bool, starts);
+    ProgramCopy copy;
+    QVERIFY(copy.make(*m_dir));
+    {
+        QFile lock(copy.lockPath());
+        QVERIFY(lock.open(QIODevice::WriteOnly));
+        lock.write(content);
+        QVERIFY(lock.flush()); // before the time is set, which the write would change
+        QVERIFY(lock.setFileTime(QDateTime::currentDateTime().addSecs(-ageSeconds),
+                                 QFileDevice::FileModificationTime));
+    }
+    QProcess program;
+    program.setProcessEnvironment(copy.env);
+    program.start(copy.program, {});
+    QVERIFY(program.waitForStarted(10000));
+    const bool ended = program.waitForFinished(2500);
+    QCOMPARE(!ended, starts);
+    if (!ended) {
+        program.kill();
+        program.waitForFinished(5000);
+    }
 }
 
 int main(int argc, char** argv)

@@ -33,7 +33,13 @@ public:
     // Takes the lock for this instance and keeps it; false when another one holds it.
     bool hold();
 
+    // How old a lock file that names no holder must be to be taken over.
+    static constexpr int UnnamedLockSeconds = 5;
+
 private:
+    bool tryTake();
+
+    QString m_path;
     std::unique_ptr<QLockFile> m_lock;
     bool m_held = false;
 };

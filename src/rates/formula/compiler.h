@@ -31,6 +31,8 @@ public:
     CompiledFormula(CompiledFormula&& other) noexcept { *this = std::move(other); }
     CompiledFormula& operator=(CompiledFormula&& other) noexcept
     {
+        if (this == &other)
+            return *this;
         m_operations = std::move(other.m_operations);
         m_steps = std::move(other.m_steps);
         m_constants = std::move(other.m_constants);

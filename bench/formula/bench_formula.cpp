@@ -1,7 +1,9 @@
 // Evaluating the rounding rules after one compile, with VALUE changing on every
 // evaluation, beside muparser, fparser and the rules as plain C++ (another translation
-// unit); and compiling the two default rules and 2,000-character formulas.
+// unit), all through one timing loop; the program's whole per-amount sequence
+// (EvaluateRule); and compiling the two default rules and 2,000-character formulas.
 #include "plainrules.h"
+#include "rates/formula/evaluaterule.h"
 #include "rates/formula/mathparser.h"
 
 #include <array>
@@ -53,18 +55,29 @@ constexpr Rule Rules[] = {
      "max(ceil(VALUE/5)*5,VALUE^2/100)", plainMaxRule},
 };
 
+// Every evaluator is timed by this one loop, as a run uses a rule: each amount of the
+// table goes in on its own (nothing depends on the previous result), through the
+// evaluator's ordinary call, and the result is kept the same way.
+template <typename Evaluate> void evaluateAmounts(benchmark::State& state, Evaluate&& evaluate)
+{
+    const auto& a = amounts();
+    std::size_t i = 0;
+    for (auto _ : state) {
+        double result = evaluate(a[i++ & 1023]);
+        benchmark::DoNotOptimize(result);
+    }
+}
+
 void BM_SPRRate(benchmark::State& state)
 {
     const Rule& rule = Rules[state.range(0)];
     formula::MathParser parser;
     double& value = parser.AssignVariable(u"VALUE", 0);
     parser.setExpression(QString::fromLatin1(rule.sprRate));
-    const auto& a = amounts();
-    std::size_t i = 0;
-    for (auto _ : state) {
-        value = a[i++ & 1023];
-        benchmark::DoNotOptimize(parser.Value());
-    }
+    evaluateAmounts(state, [&](double amount) {
+        value = amount;
+        return parser.Value();
+    });
     state.SetLabel(rule.sprRate);
 }
 
@@ -79,12 +92,10 @@ void BM_MuParser(benchmark::State& state)
     parser.DefineFun("MAX", muMax);
     parser.SetExpr(rule.muParser);
     parser.Eval(); // parses on the first evaluation
-    const auto& a = amounts();
-    std::size_t i = 0;
-    for (auto _ : state) {
-        value = a[i++ & 1023];
-        benchmark::DoNotOptimize(parser.Eval());
-    }
+    evaluateAmounts(state, [&](double amount) {
+        value = amount;
+        return parser.Eval();
+    });
     state.SetLabel(rule.muParser);
 }
 
@@ -95,30 +106,48 @@ void BM_FParser(benchmark::State& state)
     if (parser.Parse(rule.fParser, "VALUE") >= 0)
         throw std::runtime_error(parser.ErrorMsg());
     parser.Optimize();
-    const auto& a = amounts();
-    std::size_t i = 0;
-    double value = 0;
-    for (auto _ : state) {
-        value = a[i++ & 1023];
-        benchmark::DoNotOptimize(parser.Eval(&value));
-    }
+    evaluateAmounts(state, [&](double amount) { return parser.Eval(&amount); });
     state.SetLabel(rule.fParser);
 }
 
 void BM_PlainCpp(benchmark::State& state)
 {
     const Rule& rule = Rules[state.range(0)];
-    const auto& a = amounts();
-    std::size_t i = 0;
-    for (auto _ : state)
-        benchmark::DoNotOptimize(rule.plain(a[i++ & 1023]));
+    evaluateAmounts(state, [&](double amount) { return rule.plain(amount); });
     state.SetLabel(rule.sprRate);
+}
+
+// What a run pays per amount: the program's entry point creates the evaluator, defines
+// VALUE, compiles the rule, reads Value and destroys it; beside muparser doing the same.
+void BM_EvaluateRule(benchmark::State& state)
+{
+    const Rule& rule = Rules[state.range(0)];
+    const QString text = QString::fromLatin1(rule.sprRate);
+    evaluateAmounts(state, [&](double amount) { return formula::EvaluateRule(text, amount); });
+    state.SetLabel(rule.sprRate);
+}
+
+void BM_MuParserEachAmount(benchmark::State& state)
+{
+    const Rule& rule = Rules[state.range(0)];
+    evaluateAmounts(state, [&](double amount) {
+        mu::Parser parser;
+        parser.DefineVar("VALUE", &amount);
+        parser.DefineFun("CEIL", muCeil);
+        parser.DefineFun("INT", muTrunc);
+        parser.DefineFun("MAX", muMax);
+        parser.SetExpr(rule.muParser);
+        return parser.Eval();
+    });
+    state.SetLabel(rule.muParser);
 }
 
 BENCHMARK(BM_SPRRate)->DenseRange(0, 2);
 BENCHMARK(BM_MuParser)->DenseRange(0, 2);
 BENCHMARK(BM_FParser)->DenseRange(0, 2);
 BENCHMARK(BM_PlainCpp)->DenseRange(0, 2);
+BENCHMARK(BM_EvaluateRule)->DenseRange(0, 2);
+BENCHMARK(BM_MuParserEachAmount)->DenseRange(0, 2);
 
 // ---- Compiling ----------------------------------------------------------------------
 

@@ -136,7 +136,8 @@ public:
                 out.m_operations.push_back(op);
             }
         }
-        buildSteps(out.m_operations.data(), out.m_operations.size(), out.m_steps.get());
+        out.m_threaded =
+            buildSteps(out.m_operations.data(), out.m_operations.size(), out.m_steps.get());
         return out;
     }
 

@@ -9,6 +9,7 @@
 #include <QStringView>
 
 #include <memory>
+#include <utility>
 #include <vector>
 
 namespace formula {
@@ -26,26 +27,41 @@ inline constexpr int MaxFormulaLength = 4096;
 class CompiledFormula {
 public:
     CompiledFormula() = default;
-    CompiledFormula(CompiledFormula&&) = default;
-    CompiledFormula& operator=(CompiledFormula&&) = default;
+    // The threaded form points into the moved buffers; the source is left empty.
+    CompiledFormula(CompiledFormula&& other) noexcept { *this = std::move(other); }
+    CompiledFormula& operator=(CompiledFormula&& other) noexcept
+    {
+        if (this == &other)
+            return *this;
+        m_operations = std::move(other.m_operations);
+        m_steps = std::move(other.m_steps);
+        m_constants = std::move(other.m_constants);
+        m_threaded = std::exchange(other.m_threaded, ThreadedForm());
+        other.m_operations.clear();
+        return *this;
+    }
 
     bool empty() const { return m_operations.empty(); }
     // Runs the operations and returns the last result; 0.0 when empty.
     double run(RandomSource& random) const
     {
-        return empty() ? 0.0
-                       : runSteps(m_steps.get(), m_operations.data(), m_operations.size(), random);
+        return runSteps(m_threaded, random);
     }
     // In evaluation order; operand references point into the variables, the constants
     // and the result slots held here.
     const std::vector<Operation>& operations() const { return m_operations; }
     bool usesRandom() const;
+    // The number of steps of the threaded form (operations chained into one step count once).
+    std::size_t stepCount() const { return m_threaded.stepCount; }
+    // Whether the formula is one chain, evaluated by a single call.
+    bool isOneChain() const { return m_threaded.oneChain; }
 
 private:
     friend class Builder;
     std::vector<Operation> m_operations;
     std::unique_ptr<Step[]> m_steps; // the threaded form; holds the result slots
     std::unique_ptr<double[]> m_constants;
+    ThreadedForm m_threaded;
 };
 
 // Compiles text against the variables (bound by reference). decimalPoint is the point of

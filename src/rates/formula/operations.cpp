@@ -380,11 +380,19 @@ double runOperations(const Operation* ops, std::size_t count, RandomSource& rand
 // ---- The threaded form ----------------------------------------------------------------
 //
 // Each step is a handler made for its kind and for where its operands come from (the
-// previous step's result stays in a register); it stores its result and jumps straight
-// to the next step. Instead of a test per step, every result is folded into one check
-// value (r - r is 0 for a finite r and NaN otherwise); the caller falls back to the
-// checked walk when that check is NaN or a step raises, so errors come out exactly as
-// the checked walk reports them.
+// previous step's result stays in a register); it stores its result where it is read
+// from memory and jumps straight to the next step. Instead of a test per step, every
+// result is folded into one check value (r - r is 0 for a finite r and NaN otherwise);
+// the caller falls back to the checked walk when that check is NaN or a step raises, so
+// errors come out exactly as the checked walk reports them.
+//
+// A chain step runs up to four operations that feed each other in one handler: an
+// arithmetic link "x op m" (m a variable, a constant or a stored result), a rounding or
+// squaring function, a second arithmetic link and a second function, each of them
+// optional. Rounding rules are mostly one such chain (CEIL(VALUE/5)*5,
+// CEIL(INT(VALUE*10)/10)), which then costs one indirect call. None of the chained kinds
+// raises, and each passes a NaN or infinity in its chained operand on to its result, so
+// checking the chain's result covers every link.
 
 namespace {
 
@@ -397,7 +405,7 @@ StepResult step(const Step* s, RandomSource& random, double previous, double che
     const double w = B == Source::Previous ? previous : (isBinary(K) ? *s->b : 0.0);
     const double r = compute(K, v, w, random);
     if constexpr (Store)
-        s->slot = r;
+        *s->out = r;
     if constexpr (Check)
         check += r - r;
     if constexpr (Last)
@@ -476,6 +484,134 @@ template <Source A, Source B> StepHandler handlerOf(OpKind kind, bool store, boo
                  : handlerOf<A, B, false, false, false>(kind);
 }
 
+// The links a chain may hold at each of its four places; Operand means none. A chain
+// whose places are the middle two only may end in a binary operation whose second operand
+// is the chain's value ("trailing": MAX(m, VALUE^2/100)).
+constexpr std::array<OpKind, 5> ChainArithmetic{OpKind::Operand, OpKind::Add, OpKind::Subtract,
+                                                OpKind::Multiply, OpKind::Divide};
+constexpr std::array<OpKind, 5> ChainFunction{OpKind::Operand, OpKind::Ceil, OpKind::Floor,
+                                              OpKind::Trunc, OpKind::Square};
+constexpr std::array<OpKind, 7> ChainTrailing{OpKind::Operand, OpKind::Add,      OpKind::Subtract,
+                                              OpKind::Multiply, OpKind::Divide, OpKind::Max,
+                                              OpKind::Min};
+constexpr std::size_t ChainShapes = 5 * 5 * 5 * 5;
+constexpr std::size_t TrailingShapes = 5 * 5 * 6;
+
+template <std::size_t N> int indexIn(const std::array<OpKind, N>& table, OpKind kind)
+{
+    if (kind == OpKind::Int) // the same computation as TRUNC
+        kind = OpKind::Trunc;
+    else if (kind == OpKind::Sqr) // the same computation as a square
+        kind = OpKind::Square;
+    for (std::size_t i = 1; i < N; ++i)
+        if (table[i] == kind)
+            return int(i);
+    return 0;
+}
+
+// The chain's links applied to its input v; the operands of the arithmetic links are
+// s->b and s->c.
+template <OpKind A1, OpKind F1, OpKind A2, OpKind F2>
+[[gnu::always_inline]] inline double chainValue(const Step* s, double v)
+{
+    RandomSource unused; // no chained kind draws random numbers
+    if constexpr (A1 != OpKind::Operand)
+        v = compute(A1, v, *s->b, unused);
+    if constexpr (F1 != OpKind::Operand)
+        v = compute(F1, v, 0.0, unused);
+    if constexpr (A2 != OpKind::Operand)
+        v = compute(A2, v, *s->c, unused);
+    if constexpr (F2 != OpKind::Operand)
+        v = compute(F2, v, 0.0, unused);
+    return v;
+}
+
+// Stores r where it is read from memory and goes on to the next step (a tail call).
+template <bool Last>
+[[gnu::always_inline]] inline StepResult continueWith(const Step* s, RandomSource& random,
+                                                      double r, double check)
+{
+    if (s->out)
+        *s->out = r;
+    if constexpr (Last)
+        return StepResult{r, check};
+    else
+        return s[1].handler(s + 1, random, r, check);
+}
+
+template <std::size_t Shape, bool Last>
+StepResult chainStep(const Step* s, RandomSource& random, double previous, double check)
+{
+    const double r = chainValue<ChainArithmetic[Shape / 125], ChainFunction[Shape / 25 % 5],
+                                ChainArithmetic[Shape / 5 % 5], ChainFunction[Shape % 5]>(
+        s, s->a ? *s->a : previous);
+    return continueWith<Last>(s, random, r, check + (r - r));
+}
+
+// The entry of a formula that is one chain on a variable or constant.
+template <std::size_t Shape> double wholeChain(const ThreadedForm& form, RandomSource& random)
+{
+    const Step* s = form.steps;
+    const double r = chainValue<ChainArithmetic[Shape / 125], ChainFunction[Shape / 25 % 5],
+                                ChainArithmetic[Shape / 5 % 5], ChainFunction[Shape % 5]>(s, *s->a);
+    if (r - r == 0.0) [[likely]]
+        return r;
+    return runOperations(form.ops, form.count, random);
+}
+
+// The entry of every other formula: the steps from the first.
+double threadedEntry(const ThreadedForm& form, RandomSource& random)
+{
+    StepResult r;
+    try {
+        r = form.steps[0].handler(form.steps, random, 0.0, 0.0);
+    } catch (...) {
+        return runOperations(form.ops, form.count, random);
+    }
+    if (r.check != r.check) [[unlikely]]
+        return runOperations(form.ops, form.count, random);
+    return r.value;
+}
+
+// A chain of the middle two places and a trailing binary operation T(*s->b, chain).
+template <std::size_t Shape, bool Last>
+StepResult trailingStep(const Step* s, RandomSource& random, double previous, double check)
+{
+    constexpr OpKind T = ChainTrailing[Shape % 6 + 1];
+    const double v = chainValue<OpKind::Operand, ChainFunction[Shape / 30], OpKind::Operand,
+                                OpKind::Operand>(s, s->a ? *s->a : previous);
+    const double w = ChainArithmetic[Shape / 6 % 5] == OpKind::Operand
+                         ? v
+                         : compute(ChainArithmetic[Shape / 6 % 5], v, *s->c, random);
+    const double r = compute(T, *s->b, w, random);
+    return continueWith<Last>(s, random, r, check + (w - w) + (r - r));
+}
+
+template <bool Last, std::size_t... Shape>
+constexpr std::array<StepHandler, ChainShapes> chainHandlers(std::index_sequence<Shape...>)
+{
+    return {&chainStep<Shape, Last>...};
+}
+template <std::size_t... Shape>
+constexpr std::array<EntryHandler, ChainShapes> wholeHandlers(std::index_sequence<Shape...>)
+{
+    return {&wholeChain<Shape>...};
+}
+template <bool Last, std::size_t... Shape>
+constexpr std::array<StepHandler, TrailingShapes> trailingHandlers(std::index_sequence<Shape...>)
+{
+    return {&trailingStep<Shape, Last>...};
+}
+// Indexed by [last][shape].
+constexpr std::array<std::array<StepHandler, ChainShapes>, 2> ChainHandlers{
+    chainHandlers<false>(std::make_index_sequence<ChainShapes>()),
+    chainHandlers<true>(std::make_index_sequence<ChainShapes>())};
+constexpr std::array<EntryHandler, ChainShapes> WholeHandlers =
+    wholeHandlers(std::make_index_sequence<ChainShapes>());
+constexpr std::array<std::array<StepHandler, TrailingShapes>, 2> TrailingHandlers{
+    trailingHandlers<false>(std::make_index_sequence<TrailingShapes>()),
+    trailingHandlers<true>(std::make_index_sequence<TrailingShapes>())};
+
 // Whether a NaN or infinity as the operand at position (0 or 1) surely gives a NaN or
 // infinity as the result, so that checking the result covers the operand.
 bool passesOnNonFinite(OpKind kind, int position)
@@ -504,72 +640,193 @@ bool passesOnNonFinite(OpKind kind, int position)
     }
 }
 
+constexpr std::size_t None = std::size_t(-1);
+
+// One step while building: the operations it runs, from position first of the run order.
+struct Group {
+    std::size_t first = 0;
+    std::size_t length = 1;          // operations run (1: a plain step)
+    std::array<int, 4> places{};     // for a chain, the index of each place's link (0: none)
+    int trailing = 0;                // for a chain, the index of its trailing operation
+    const double* operands[2] = {};  // for a chain, the memory operands of its links
+    std::size_t fromRegister = None; // the operation whose result it takes from the register
+};
+
 } // namespace
 
-void buildSteps(const Operation* ops, std::size_t count, Step* steps)
+double runNothing(const ThreadedForm&, RandomSource&)
 {
-    // Every result has one consumer (the formula is a tree): find it and how it reads.
-    struct Use {
-        std::size_t consumer = 0;
-        int position = -1; // -1: the root, nobody reads it
-        bool fromRegister = false;
-    };
-    std::vector<Use> uses(count);
+    return 0.0;
+}
+
+ThreadedForm buildSteps(const Operation* ops, std::size_t count, Step* steps)
+{
+    ThreadedForm form;
+    form.entry = &threadedEntry;
+    form.steps = steps;
+    form.ops = ops;
+    form.count = count;
+    if (count == 1 && ops[0].kind == OpKind::Operand) {
+        steps[0].handler = &operandStep;
+        steps[0].a = ops[0].a;
+        form.stepCount = 1;
+        return form;
+    }
+    // Every result has one consumer (the formula is a tree): find the producers.
+    std::vector<std::array<std::size_t, 2>> producer(count, {None, None});
+    std::vector<std::size_t> consumer(count, None);
+    std::vector<int> position(count, -1); // where the consumer reads it; -1: the root
+    bool drawsRandom = false;
     for (std::size_t j = 0; j < count; ++j) {
-        for (int position = 0; position < 2; ++position) {
-            const double* operand = position == 0 ? ops[j].a : ops[j].b;
-            if (!operand || (position == 1 && !isBinary(ops[j].kind)))
+        drawsRandom = drawsRandom || ops[j].kind == OpKind::Rnd || ops[j].kind == OpKind::Random;
+        for (int p = 0; p < 2; ++p) {
+            const double* operand = p == 0 ? ops[j].a : ops[j].b;
+            if (!operand || (p == 1 && !isBinary(ops[j].kind)))
                 continue;
             for (std::size_t i = 0; i < j; ++i) {
                 if (ops[i].result == operand) {
-                    uses[i] = Use{j, position, false};
+                    producer[j][std::size_t(p)] = i;
+                    consumer[i] = j;
+                    position[i] = p;
                     break;
                 }
             }
         }
     }
-    for (std::size_t i = 0; i < count; ++i) {
-        const Operation& op = ops[i];
-        Step& s = steps[i];
-        s.a = op.a;
-        s.b = op.b;
-        if (op.kind == OpKind::Operand) {
-            s.handler = &operandStep;
+
+    // The run order: each operand's subtree just before its consumer, so that chains are
+    // contiguous; the list order when random numbers are drawn (their sequence is fixed).
+    std::vector<std::size_t> order;
+    order.reserve(count);
+    if (drawsRandom) {
+        for (std::size_t i = 0; i < count; ++i)
+            order.push_back(i);
+    } else {
+        // Iterative post-order from the root (the last operation).
+        std::vector<std::pair<std::size_t, int>> stack{{count - 1, 0}};
+        while (!stack.empty()) {
+            auto& [op, next] = stack.back();
+            if (next < 2) {
+                const std::size_t child = producer[op][std::size_t(next++)];
+                if (child != None)
+                    stack.emplace_back(child, 0);
+                continue;
+            }
+            order.push_back(op);
+            stack.pop_back();
+        }
+    }
+
+    // Whether the operation at order position p reads, as its first operand, the result
+    // of the one at position p - 1, and as its second (if any) no computed result.
+    auto fedByPrevious = [&](std::size_t p) {
+        const std::size_t op = order[p];
+        return producer[op][0] == order[p - 1] &&
+               (!isBinary(ops[op].kind) || producer[op][1] == None);
+    };
+    // The longest chain from position p: its places in turn (arithmetic, function,
+    // arithmetic, function), each link fed by the one before.
+    auto chainAt = [&](std::size_t p) {
+        Group g;
+        g.first = p;
+        std::size_t q = p;
+        for (int place = 0; place < 4 && q < count; ++place) {
+            const std::size_t op = order[q];
+            const bool arithmetic = place % 2 == 0;
+            const int index = arithmetic ? indexIn(ChainArithmetic, ops[op].kind)
+                                         : indexIn(ChainFunction, ops[op].kind);
+            if (index == 0 || (arithmetic && producer[op][1] != None) ||
+                (q > p && !fedByPrevious(q)))
+                continue;
+            g.places[std::size_t(place)] = index;
+            if (arithmetic)
+                g.operands[place / 2] = ops[op].b;
+            ++q;
+        }
+        // A lone arithmetic link may stand second, so that a trailing operation can follow.
+        if (g.places[0] != 0 && g.places[1] == 0 && g.places[2] == 0 && g.places[3] == 0) {
+            std::swap(g.places[0], g.places[2]);
+            std::swap(g.operands[0], g.operands[1]);
+        }
+        if (q > p && q < count && g.places[0] == 0 && g.places[3] == 0) {
+            const std::size_t op = order[q];
+            const int index = indexIn(ChainTrailing, ops[op].kind);
+            if (index != 0 && producer[op][1] == order[q - 1]) {
+                g.trailing = index;
+                g.operands[0] = ops[op].a;
+                ++q;
+            }
+        }
+        g.length = q - p;
+        return g;
+    };
+
+    std::vector<Group> groups;
+    for (std::size_t p = 0; p < count;) {
+        Group g = chainAt(p);
+        if (g.length < 2)
+            g = Group{p};
+        p += g.length;
+        groups.push_back(g);
+    }
+
+    // Register passing, then the handlers.
+    for (std::size_t k = 1; k < groups.size(); ++k) {
+        Group& g = groups[k];
+        const std::size_t op = order[g.first];
+        const std::size_t before = order[groups[k - 1].first + groups[k - 1].length - 1];
+        if (producer[op][0] == before || (isBinary(ops[op].kind) && producer[op][1] == before))
+            g.fromRegister = before;
+    }
+    for (std::size_t k = 0; k < groups.size(); ++k) {
+        const Group& g = groups[k];
+        Step& s = steps[k];
+        const std::size_t first = order[g.first];
+        const std::size_t final = order[g.first + g.length - 1];
+        const bool last = k + 1 == groups.size();
+        const bool store =
+            consumer[final] != None && !(k + 1 < groups.size() && groups[k + 1].fromRegister == final);
+        s.out = store ? ops[final].result : nullptr;
+        if (g.length > 1) {
+            const auto [a1, f1, a2, f2] = g.places;
+            s.a = g.fromRegister == None ? ops[first].a : nullptr;
+            s.b = g.operands[0];
+            s.c = g.operands[1];
+            if (g.trailing != 0) {
+                s.handler =
+                    TrailingHandlers[last][std::size_t((f1 * 5 + a2) * 6 + g.trailing - 1)];
+                continue;
+            }
+            const std::size_t shape = std::size_t(((a1 * 5 + f1) * 5 + a2) * 5 + f2);
+            s.handler = ChainHandlers[last][shape];
+            if (groups.size() == 1) {
+                form.entry = WholeHandlers[shape];
+                form.oneChain = true;
+            }
             continue;
         }
-        const double* previous = i > 0 ? ops[i - 1].result : nullptr;
-        const bool binary = isBinary(op.kind);
+        const Operation& op = ops[first];
+        s.a = op.a;
+        s.b = op.b;
         Source a = Source::Memory;
         Source b = Source::Memory;
-        if (previous && op.a == previous && !(binary && op.b == previous))
-            a = Source::Previous;
-        else if (previous && binary && op.b == previous)
-            b = Source::Previous;
-        if (i > 0 && uses[i - 1].position >= 0 && uses[i - 1].consumer == i &&
-            (a == Source::Previous || b == Source::Previous))
-            uses[i - 1].fromRegister = true;
-        // Filled below once every consumer is known.
-        s.handler = reinterpret_cast<StepHandler>(std::uintptr_t(a == Source::Previous ? 1 : 0) |
-                                                  std::uintptr_t(b == Source::Previous ? 2 : 0));
-    }
-    for (std::size_t i = 0; i < count; ++i) {
-        const Operation& op = ops[i];
-        Step& s = steps[i];
-        if (op.kind == OpKind::Operand)
-            continue;
-        const auto sources = reinterpret_cast<std::uintptr_t>(s.handler);
-        const Use& use = uses[i];
-        const bool store = use.position >= 0 && !use.fromRegister;
-        const bool check =
-            use.position < 0 || !passesOnNonFinite(ops[use.consumer].kind, use.position);
-        const bool last = i + 1 == count;
-        if (sources & 1)
+        if (g.fromRegister != None) {
+            if (producer[first][0] == g.fromRegister)
+                a = Source::Previous;
+            else
+                b = Source::Previous;
+        }
+        const bool check = position[final] < 0 ||
+                           !passesOnNonFinite(ops[consumer[final]].kind, position[final]);
+        if (a == Source::Previous)
             s.handler = handlerOf<Source::Previous, Source::Memory>(op.kind, store, check, last);
-        else if (sources & 2)
+        else if (b == Source::Previous)
             s.handler = handlerOf<Source::Memory, Source::Previous>(op.kind, store, check, last);
         else
             s.handler = handlerOf<Source::Memory, Source::Memory>(op.kind, store, check, last);
     }
+    form.stepCount = groups.size();
+    return form;
 }
 
 std::optional<OpKind> oneArgumentFunction(std::u16string_view name)

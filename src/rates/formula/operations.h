@@ -99,10 +99,14 @@ private:
 // A failing operation stops the walk with EMathError. Never allocates unless it raises.
 double runOperations(const Operation* ops, std::size_t count, RandomSource& random);
 
-// The same list in threaded form, for speed: one step per operation, whose handler is
-// made for the operation's kind and operand sources and jumps to the next step's; the
-// last one returns. Each result is also folded into a check value (r - r: 0 when r is
-// finite, NaN otherwise); a NaN check means that some result was not finite.
+// The same list in threaded form, for speed: one step per operation or per chain of
+// operations fused into one (such as CEIL(VALUE/5)*5), whose handler is made for the
+// kinds and operand sources and jumps to the next step's; the last one returns. The steps
+// may run the operations in another order than the list (each subtree in turn, so that
+// chains are contiguous) unless the formula draws random numbers; as every operation is
+// a function of its operands only, the values are the same. Each step's result is also
+// folded into a check value (r - r: 0 when r is finite, NaN otherwise); a NaN check means
+// that some result was not finite.
 struct Step;
 struct StepResult {
     double value;
@@ -111,30 +115,40 @@ struct StepResult {
 using StepHandler = StepResult (*)(const Step*, RandomSource&, double previous, double check);
 struct Step {
     StepHandler handler = nullptr;
-    const double* a = nullptr;
-    const double* b = nullptr;
-    mutable double slot = 0.0; // the result slot of the operation
+    const double* a = nullptr; // first operand; for a chain its input (null: the previous result)
+    const double* b = nullptr; // second operand; for a chain the first arithmetic link's
+    const double* c = nullptr; // for a chain, the second arithmetic link's operand
+    double* out = nullptr;     // where the result is stored (null: nowhere)
+    mutable double slot = 0.0; // the result slot of one operation (indexed by operation)
 };
 
-// Fills steps[0..count) for ops, whose result slots must be the steps' slots (or, for
-// Operand, the operand's storage).
-void buildSteps(const Operation* ops, std::size_t count, Step* steps);
+// The evaluation entry of a compiled formula: one call that runs its threaded form and,
+// when a result was not finite or a step raised, the checked walk again over ops to
+// report the first failing operation exactly (or to pass a NaN or infinity from a variable
+// through). A formula that is one chain is run by an entry made for that chain alone.
+struct ThreadedForm;
+using EntryHandler = double (*)(const ThreadedForm&, RandomSource&);
 
-// Evaluates like runOperations, through the steps built for ops: when a result was not
-// finite or a step raised, the checked walk runs again to report the first failing
-// operation exactly (or to pass a NaN or infinity from a variable through).
-inline double runSteps(const Step* steps, const Operation* ops, std::size_t count,
-                       RandomSource& random)
+// 0.0: the entry of an empty formula.
+double runNothing(const ThreadedForm&, RandomSource&);
+
+struct ThreadedForm {
+    EntryHandler entry = &runNothing;
+    const Step* steps = nullptr;
+    const Operation* ops = nullptr;
+    std::size_t count = 0;      // operations
+    std::size_t stepCount = 0;  // steps filled
+    bool oneChain = false;      // the entry runs one chain
+};
+
+// Fills the steps for ops (count of them, at most count steps), whose result slots must
+// be the steps' slots (or, for Operand, the operand's storage), and returns the form.
+ThreadedForm buildSteps(const Operation* ops, std::size_t count, Step* steps);
+
+// Evaluates like runOperations, through the threaded form.
+inline double runSteps(const ThreadedForm& form, RandomSource& random)
 {
-    StepResult r;
-    try {
-        r = steps[0].handler(steps, random, 0.0, 0.0);
-    } catch (...) {
-        return runOperations(ops, count, random);
-    }
-    if (r.check != r.check) [[unlikely]]
-        return runOperations(ops, count, random);
-    return r.value;
+    return form.entry(form, random);
 }
 
 // The function tables: the kind of a one- or two-argument function name (upper case).

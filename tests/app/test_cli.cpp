@@ -276,3 +276,69 @@ INSTANTIATE_TEST_SUITE_P(
         InitDbCase{"HostOptionsAreBadUsage", {}, false, {u"--rate"_s, u"1"_s}, 2, {},
                    {u"sprrate-cli init-db [--sample] [PATH]"_s}}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// import-rates: a check that writes nothing, then --yes that writes; a bad file names its
+// line and writes nothing; an overlap needs --replace.
+TEST(CliImportRates, ChecksWritesAndRefuses)
+{
+    testsupport::ensureCoreApplication();
+    TestDatabase db(TestDatabase::Content::Sample);
+    QTemporaryDir folder;
+    const QString program = folder.filePath(u"sprrate-cli"_s);
+    ASSERT_TRUE(QFile::copy(QStringLiteral(SPRRATE_CLI_PATH), program));
+    testsupport::writeSettingsFile(folder, "[MAIN]\nDATABASE=" + db.path().toUtf8() + "\n");
+    auto file = [&](const QByteArray& rows) {
+        const QString path = folder.filePath(u"rates.csv"_s);
+        QFile f(path);
+        f.open(QIODevice::WriteOnly);
+        f.write("FROM;TO;CARRIER;RATE;VALID_FROM;VALID_TO\n" + rows);
+        return path;
+    };
+    auto run = [&](const QStringList& args, QString* output) {
+        QProcess cli;
+        cli.setProcessChannelMode(QProcess::MergedChannels);
+        cli.start(program, QStringList{u"import-rates"_s} + args);
+        cli.waitForFinished(60000);
+        *output = QString::fromUtf8(cli.readAll());
+        return cli.exitCode();
+    };
+    auto stored = [&] {
+        return std::get<qint64>(testsupport::queryOn(db.path(),
+                                                     u"select count(*) from FARE_CURRENCY_RATE "
+                                                     u"where CARRIER_CODE = 'BA'"_s)
+                                    .at(0)
+                                    .at(0));
+    };
+    const qint64 before = stored(); // the sample data's own
+    QString out;
+
+    const QString good = file("USD;RUB;BA;92,5;01.01.2027;31.01.2027\n"
+                              "USD;RUB;BA;93,25;01.02.2027;28.02.2027\n");
+    EXPECT_EQ(run({good}, &out), 0) << out.toStdString();
+    EXPECT_TRUE(out.contains(u"2 rates to write:\n  USD RUB BA 92.5000 01.01.2027 31.01.2027\n"_s))
+        << out.toStdString();
+    EXPECT_TRUE(out.contains(u"Nothing was written (a check only): give --yes"_s));
+    EXPECT_EQ(stored(), before);
+    EXPECT_EQ(run({good, u"--yes"_s}, &out), 0) << out.toStdString();
+    EXPECT_TRUE(out.contains(u"Wrote 2 rates."_s)) << out.toStdString();
+    EXPECT_EQ(stored(), before + 2);
+
+    // The same file again overlaps what it wrote.
+    EXPECT_EQ(run({good, u"--yes"_s}, &out), 1);
+    EXPECT_TRUE(out.contains(u", line 2: overlaps the stored rate 92.5000 valid from 01.01.2027 "
+                             u"to 31.01.2027"_s))
+        << out.toStdString();
+    EXPECT_TRUE(out.contains(u"give --replace"_s));
+    EXPECT_EQ(run({good, u"--yes"_s, u"--replace"_s}, &out), 0) << out.toStdString();
+    EXPECT_TRUE(out.contains(u"removed the 2 stored rates they replace"_s)) << out.toStdString();
+    EXPECT_EQ(stored(), before + 2);
+
+    const QString bad = file("USD;RUB;BA;92,5;01.03.2027;31.03.2027\nUSD;RUB;BA;0;01.04.2027;30.04.2027\n");
+    EXPECT_EQ(run({bad, u"--yes"_s}, &out), 1);
+    EXPECT_TRUE(out.contains(bad + u", line 3, column RATE: \"0\" is no rate greater than 0"_s))
+        << out.toStdString();
+    EXPECT_EQ(stored(), before + 2);
+
+    EXPECT_EQ(run({}, &out), 2);
+    EXPECT_EQ(run({good, u"--sample"_s}, &out), 2);
+}

@@ -4,19 +4,25 @@
 //   sprrate-cli run      [--rate N | --cancel-rate] [--socket NAME]
 //   sprrate-cli estimate [--rate N | --cancel-rate] [--socket NAME]
 //   sprrate-cli init-db  [--sample] [PATH]
+//   sprrate-cli import-rates FILE [--replace] [--yes]
 //
 // run converts the stored pricing record on the terminal's display; estimate prints the
 // estimated ticket image of the display as the dialog's labelled fields; init-db makes a
 // new local reference database at PATH (default: the settings' DATABASE) from the
-// installed schema, with the sample data when asked. Exit status: 0 when the record was
+// installed schema, with the sample data when asked; import-rates checks a CSV file of
+// rates (header FROM,TO,CARRIER,RATE,VALID_FROM,VALID_TO) and, with --yes, writes all of
+// them in one transaction (--replace: in place of the stored rates they overlap). Exit
+// status: 0 when the record was
 // converted (the ticket image shown, the database made), 1 when a message ended the job,
 // 2 for bad usage (also a --rate N beyond the rates the choice offers), 128 plus the
 // signal's number when SIGINT or SIGTERM ended it.
 #include "app/application.h"
 #include "app/consoleinteraction.h"
+#include "base/numbers.h"
 #include "base/stopsignals.h"
 #include "host/chosenlink.h"
 #include "refdata/newdatabase.h"
+#include "refdata/rateimport.h"
 
 #ifdef Q_OS_WIN
 #include "host/win/comlink.h"
@@ -25,11 +31,13 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QTextStream>
 
 #include <QDeadlineTimer>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -85,6 +93,73 @@ int initDatabase(const app::Application& application, const QString& given, bool
     return 0;
 }
 
+int importRates(app::Application& application, const QString& file, bool replace, bool yes,
+                QTextStream& out, QTextStream& err)
+{
+    QFile f(file);
+    if (!f.open(QIODevice::ReadOnly)) {
+        err << "sprrate-cli: cannot read " << file << ": " << f.errorString() << '\n';
+        return 1;
+    }
+    refdata::RateImport import = refdata::readRateFile(f.readAll());
+    try {
+        if (import.problems.empty()) {
+            application.database().connectIfNeeded();
+            refdata::checkAgainstDatabase(import, application.database().IBDatabase);
+        }
+    } catch (const std::exception& e) {
+        err << "sprrate-cli: " << QString::fromUtf8(e.what()) << '\n';
+        return 1;
+    }
+    if (!import.problems.empty()) {
+        for (const refdata::ImportProblem& p : import.problems)
+            err << refdata::problemText(file, p) << '\n';
+        err << "sprrate-cli: nothing was written: mend the file and import it again.\n";
+        return 1;
+    }
+    auto day = [](const QDate& d) {
+        return d.isValid() ? d.toString(u"dd.MM.yyyy"_s) : u"(no day)"_s;
+    };
+    for (const refdata::StoredOverlap& o : import.overlaps) {
+        err << file << ", line " << o.line << ": overlaps the stored rate "
+            << base::numbers::formatMask(o.storedRate, u"0.0000") << " valid from "
+            << day(o.storedFrom) << " to " << day(o.storedTo) << '\n';
+    }
+    if (!import.overlaps.empty() && !replace) {
+        err << "sprrate-cli: nothing was written: rows overlap stored rates; give --replace "
+               "to replace those stored rates.\n";
+        return 1;
+    }
+    out << import.rows.size() << " rates to write";
+    if (replace && !import.overlaps.empty())
+        out << ", in place of the stored rates they overlap";
+    out << ":\n";
+    const std::size_t shown = std::min<std::size_t>(import.rows.size(), 5);
+    for (std::size_t i = 0; i < shown; ++i) {
+        const refdata::ImportedRate& r = import.rows[i];
+        out << "  " << r.from << ' ' << r.to << ' ' << r.carrier << ' '
+            << base::numbers::formatMask(r.rate, u"0.0000") << ' ' << day(r.validFrom) << ' '
+            << day(r.validTo) << '\n';
+    }
+    if (import.rows.size() > shown)
+        out << "  ... and " << import.rows.size() - shown << " more\n";
+    if (!yes) {
+        out << "Nothing was written (a check only): give --yes to write them.\n";
+        return 0;
+    }
+    try {
+        const int replaced = refdata::writeRates(import, application.database().IBDatabase, replace);
+        out << "Wrote " << import.rows.size() << " rates";
+        if (replaced > 0)
+            out << " and removed the " << replaced << " stored rates they replace";
+        out << ".\n";
+    } catch (const std::exception& e) {
+        err << "sprrate-cli: nothing was written: " << QString::fromUtf8(e.what()) << '\n';
+        return 1;
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -132,7 +207,11 @@ int main(int argc, char** argv)
                                           u"name"_s);
     const QCommandLineOption sampleOption(u"sample"_s,
                                           u"init-db: with the sample reference data."_s);
-    parser.addOptions({rateOption, cancelOption, socketOption, sampleOption});
+    const QCommandLineOption replaceOption(
+        u"replace"_s, u"import-rates: replace the stored rates the file's rows overlap."_s);
+    const QCommandLineOption yesOption(u"yes"_s, u"import-rates: write the rates."_s);
+    parser.addOptions(
+        {rateOption, cancelOption, socketOption, sampleOption, replaceOption, yesOption});
     parser.addHelpOption();
     if (!parser.parse(core.arguments())) {
         err << parser.errorText() << '\n';
@@ -144,13 +223,16 @@ int main(int argc, char** argv)
     }
     const QStringList jobs = parser.positionalArguments();
     const bool initDb = !jobs.isEmpty() && jobs[0] == u"init-db";
+    const bool import = jobs.size() == 2 && jobs[0] == u"import-rates";
     const bool hostJob = jobs.size() == 1 && (jobs[0] == u"run" || jobs[0] == u"estimate");
-    if (!(hostJob || (initDb && jobs.size() <= 2)) ||
-        (initDb && (parser.isSet(rateOption) || parser.isSet(cancelOption) ||
-                    parser.isSet(socketOption))) ||
-        (hostJob && parser.isSet(sampleOption))) {
+    const bool hostOptions =
+        parser.isSet(rateOption) || parser.isSet(cancelOption) || parser.isSet(socketOption);
+    if (!(hostJob || import || (initDb && jobs.size() <= 2)) ||
+        ((initDb || import) && hostOptions) || (!initDb && parser.isSet(sampleOption)) ||
+        (!import && (parser.isSet(replaceOption) || parser.isSet(yesOption)))) {
         err << "usage: sprrate-cli run|estimate [--rate N | --cancel-rate] [--socket NAME]\n"
-               "       sprrate-cli init-db [--sample] [PATH]\n";
+               "       sprrate-cli init-db [--sample] [PATH]\n"
+               "       sprrate-cli import-rates FILE [--replace] [--yes]\n";
         return 2;
     }
     const bool estimate = jobs[0] == u"estimate";
@@ -193,6 +275,9 @@ int main(int argc, char** argv)
     application.readSettings();
     if (initDb)
         return initDatabase(application, jobs.value(1), parser.isSet(sampleOption), out, err);
+    if (import)
+        return importRates(application, jobs[1], parser.isSet(replaceOption),
+                           parser.isSet(yesOption), out, err);
     // The link is made when the settings are known: they give its time limit.
     host::TermLinkOptions options;
     options.socketName = parser.value(socketOption);

@@ -292,4 +292,32 @@ QString problemText(const QString& file, const ImportProblem& problem)
                                                                                  problem.text);
 }
 
+QStringList overlapTexts(const QString& file, const RateImport& import)
+{
+    QStringList out;
+    for (const StoredOverlap& o : import.overlaps) {
+        out << u"%1, line %2: overlaps the stored rate %3 valid from %4 to %5"_s.arg(file)
+                   .arg(o.line)
+                   .arg(base::numbers::formatMask(o.storedRate, u"0.0000"),
+                        o.storedFrom.isValid() ? day(o.storedFrom) : u"(no day)"_s,
+                        o.storedTo.isValid() ? day(o.storedTo) : u"(no day)"_s);
+    }
+    return out;
+}
+
+QString rateListing(const RateImport& import, std::size_t shown)
+{
+    QString out = u"%1 rates to write:"_s.arg(import.rows.size());
+    shown = std::min(shown, import.rows.size());
+    for (std::size_t i = 0; i < shown; ++i) {
+        const ImportedRate& r = import.rows[i];
+        out += u"\n  %1 %2 %3 %4 %5 %6"_s.arg(r.from, r.to, r.carrier,
+                                               base::numbers::formatMask(r.rate, u"0.0000"),
+                                               day(r.validFrom), day(r.validTo));
+    }
+    if (import.rows.size() > shown)
+        out += u"\n  ... and %1 more"_s.arg(import.rows.size() - shown);
+    return out;
+}
+
 } // namespace refdata

@@ -8,7 +8,10 @@
 #include <QDateEdit>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QCheckBox>
+#include <QRegularExpression>
 #include <QStyleOptionViewItem>
+#include <QTemporaryDir>
 
 using namespace Qt::Literals::StringLiterals;
 using namespace listtest;
@@ -52,6 +55,8 @@ private Q_SLOTS:
     void deleteRate_data();
     void deleteRate();
     void validityDrawing();
+    void importFromAFile_data();
+    void importFromAFile();
 };
 
 void TestRateList::filter_data()
@@ -526,5 +531,109 @@ void TestRateList::validityDrawing()
         QVERIFY2(d.tip.startsWith(tip), qPrintable(d.tip));
         QCOMPARE(inDark[rate].text, grey ? dark.color(QPalette::Disabled, QPalette::Text)
                                          : dark.color(QPalette::Text));
+    }
+}
+
+void TestRateList::importFromAFile_data()
+{
+    QTest::addColumn<QByteArray>("rows");   // after the header
+    QTest::addColumn<bool>("write");        // OK in the question (false: Cancel)
+    QTest::addColumn<bool>("replace");      // the question's check box
+    QTest::addColumn<QStringList>("boxes"); // the texts shown, in turn ("*" ends a prefix)
+    QTest::addColumn<int>("added");         // rates of BA afterwards, beyond the sample's
+
+    const QByteArray two = "USD,RUB,BA,92.5,2027-01-01,2027-01-31\n"
+                           "USD,RUB,BA,\"93,25\",01.02.2027,28.02.2027\n";
+    const QString question = u"2 rates to write:\n  USD RUB BA 92.5000 01.01.2027 31.01.2027\n"
+                             u"  USD RUB BA 93.2500 01.02.2027 28.02.2027\n\nWrite them?"_s;
+    QTest::newRow("written after OK")
+        << two << true << false << QStringList{question, u"Wrote 2 rates."_s} << 2;
+    QTest::newRow("Cancel writes nothing") << two << false << false << QStringList{question} << 0;
+    QTest::newRow("a bad row: nothing written, its line named")
+        << QByteArray(two + "USD,RUB,BA,0,2027-03-01,2027-03-31\n") << true << false
+        << QStringList{u"rates.csv, line 4, column RATE: \"0\" is no rate greater than 0\n\n"
+                       u"Nothing was written: mend the file and import it again."_s}
+        << 0;
+    // The sample's BA rate is valid today: a row over today overlaps it.
+    const QByteArray today = QDate::currentDate().toString(u"yyyy-MM-dd"_s).toLatin1();
+    const QByteArray overToday = "GBP,RUB,BA,117.4," + today + "," + today + "\n";
+    const QString overlapQuestion =
+        u"1 rates to write:\n  GBP RUB BA 117.4000*rates.csv, line 2: overlaps the stored rate*"_s;
+    QTest::newRow("an overlap without Replace")
+        << overToday << true << false
+        << QStringList{overlapQuestion, u"Nothing was written: rows overlap stored rates.*"_s} << 0;
+    QTest::newRow("an overlap replaced")
+        << overToday << true << true
+        << QStringList{overlapQuestion, u"Wrote 1 rates in place of 1 stored rates."_s} << 0;
+}
+
+// Import...: the file checked whole, the rates listed and written on OK, in one transaction.
+void TestRateList::importFromAFile()
+{
+    QFETCH(QByteArray, rows);
+    QFETCH(bool, write);
+    QFETCH(bool, replace);
+    QFETCH(QStringList, boxes);
+    QFETCH(int, added);
+
+    SampleCopy data;
+    const QString ba = u"select RATE_AMOUNT from FARE_CURRENCY_RATE where CARRIER_CODE = 'BA' "
+                       u"order by 1"_s;
+    const QStringList before = data.rows(ba);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(u"rates.csv"_s);
+    {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("FROM,TO,CARRIER,RATE,VALID_FROM,VALID_TO\n" + rows);
+    }
+    TformRate w(data.iniPath(), data.db);
+    w.chooseImportFile = [&](QWidget*) { return path; };
+    ModalDriver driver;
+    QStringList shown;
+    bool checkBox = false;
+    driver.expect<TformRate>([&](TformRate* list) {
+        // Clicked from the list's own loop, so that the driver answers its boxes meanwhile.
+        QTimer::singleShot(0, list, [list] {
+            QTest::mouseClick(list->bImport, Qt::LeftButton);
+            QTest::keyClick(list, Qt::Key_Escape);
+        });
+    });
+    for (int i = 0; i < boxes.size(); ++i) {
+        driver.expect<QMessageBox>([&](QMessageBox* box) {
+            shown << box->text();
+            const bool isQuestion = box->icon() == QMessageBox::Question;
+            if (box->checkBox()) {
+                checkBox = true;
+                box->checkBox()->setChecked(replace);
+            }
+            box->button(isQuestion && !write ? QMessageBox::Cancel : QMessageBox::Ok)->click();
+        });
+    }
+    w.showList();
+    QVERIFY(driver.allAnswered());
+    QVERIFY(driver.strays.isEmpty());
+    QCOMPARE(shown.size(), boxes.size());
+    for (int i = 0; i < boxes.size(); ++i) {
+        // "*" stands for any text between the pieces.
+        QString pattern = QRegularExpression::escape(boxes[i]);
+        pattern.replace(u"\\*"_s, u".*"_s);
+        QVERIFY2(QRegularExpression(u"^"_s + pattern + u"$"_s,
+                                    QRegularExpression::DotMatchesEverythingOption)
+                     .match(shown[i])
+                     .hasMatch(),
+                 qPrintable(shown[i]));
+    }
+    const QStringList after = data.rows(ba);
+    const bool overlap = boxes.value(0).contains(u"overlaps"_s);
+    QCOMPARE(checkBox, overlap);
+    if (overlap && replace) {
+        QCOMPARE(after.size(), before.size()); // in place of the stored one
+        QVERIFY(after.contains(u"117.4"_s));
+        QVERIFY(after != before);
+    } else {
+        QCOMPARE(after.size(), before.size() + added);
+        if (added == 0)
+            QCOMPARE(after, before);
     }
 }

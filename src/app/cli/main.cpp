@@ -18,7 +18,6 @@
 // signal's number when SIGINT or SIGTERM ended it.
 #include "app/application.h"
 #include "app/consoleinteraction.h"
-#include "base/numbers.h"
 #include "base/stopsignals.h"
 #include "host/chosenlink.h"
 #include "refdata/newdatabase.h"
@@ -37,7 +36,6 @@
 
 #include <QDeadlineTimer>
 
-#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -117,32 +115,16 @@ int importRates(app::Application& application, const QString& file, bool replace
         err << "sprrate-cli: nothing was written: mend the file and import it again.\n";
         return 1;
     }
-    auto day = [](const QDate& d) {
-        return d.isValid() ? d.toString(u"dd.MM.yyyy"_s) : u"(no day)"_s;
-    };
-    for (const refdata::StoredOverlap& o : import.overlaps) {
-        err << file << ", line " << o.line << ": overlaps the stored rate "
-            << base::numbers::formatMask(o.storedRate, u"0.0000") << " valid from "
-            << day(o.storedFrom) << " to " << day(o.storedTo) << '\n';
-    }
+    for (const QString& line : refdata::overlapTexts(file, import))
+        err << line << '\n';
     if (!import.overlaps.empty() && !replace) {
         err << "sprrate-cli: nothing was written: rows overlap stored rates; give --replace "
                "to replace those stored rates.\n";
         return 1;
     }
-    out << import.rows.size() << " rates to write";
+    out << refdata::rateListing(import) << '\n';
     if (replace && !import.overlaps.empty())
-        out << ", in place of the stored rates they overlap";
-    out << ":\n";
-    const std::size_t shown = std::min<std::size_t>(import.rows.size(), 5);
-    for (std::size_t i = 0; i < shown; ++i) {
-        const refdata::ImportedRate& r = import.rows[i];
-        out << "  " << r.from << ' ' << r.to << ' ' << r.carrier << ' '
-            << base::numbers::formatMask(r.rate, u"0.0000") << ' ' << day(r.validFrom) << ' '
-            << day(r.validTo) << '\n';
-    }
-    if (import.rows.size() > shown)
-        out << "  ... and " << import.rows.size() - shown << " more\n";
+        out << "They replace the stored rates they overlap.\n";
     if (!yes) {
         out << "Nothing was written (a check only): give --yes to write them.\n";
         return 0;

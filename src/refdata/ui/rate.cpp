@@ -3,8 +3,14 @@
 #include "base/settings.h"
 #include "base/ui/messages.h"
 
+#include "refdata/rateimport.h"
+
 #include <QAbstractItemView>
+#include <QCheckBox>
 #include <QDateEdit>
+#include <QFile>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QEvent>
 #include <QHelpEvent>
 #include <QToolTip>
@@ -66,7 +72,8 @@ QLineEdit* filterField(QWidget* strip, const QString& name, const QString& label
 TformRate::TformRate(const QString& iniPath, refdata::ReferenceDatabase& db, QWidget* parent)
     : ListWindow(iniPath, db, u"FARE_CURRENCY_RATE"_s, u"formRate"_s, u"Currency Rate"_s,
                  QSize(426, 288), QPoint(264, 206), base::section::RateWindow, parent),
-      gbtRates(browser())
+      gbtRates(browser()),
+      m_db(db)
 {
     QFrame* frame = makeFrame(QRect(4, 4, 418, 246));
     DBNavigator3 = makeNavigator(frame, u"DBNavigator3"_s, QRect(5, 6, 125, 25));
@@ -103,9 +110,15 @@ TformRate::TformRate(const QString& iniPath, refdata::ReferenceDatabase& db, QWi
     bNew = makeButton(u"bNew"_s, u"New"_s, QRect(4, 257, 75, 25));
     bEdir = makeButton(u"bEdir"_s, u"Edit"_s, QRect(85, 257, 75, 25));
     bDelete = makeButton(u"bDelete"_s, u"Delete"_s, QRect(166, 257, 75, 25));
+    bImport = makeButton(u"bImport"_s, u"Import\u2026"_s, QRect(247, 257, 75, 25));
+    bImport->setToolTip(u"Import rates from a CSV file (FROM,TO,CARRIER,RATE,VALID_FROM,VALID_TO)"_s);
     bClose = makeCloseButton(u"bClose"_s, QRect(347, 257, 75, 25));
     chainTabOrder({eCurrencyFrom, eCurrencyTo, eCarrier, buttonFilter, RateGrid, bNew, bEdir,
-                   bDelete, bClose});
+                   bDelete, bImport, bClose});
+    chooseImportFile = [](QWidget* parent) {
+        return QFileDialog::getOpenFileName(parent, u"Import Rates"_s, QString(),
+                                            u"Rate tables (*.csv *.txt);;All files (*)"_s);
+    };
 
     formNewRate = new TformNewRate(this);
 
@@ -113,6 +126,7 @@ TformRate::TformRate(const QString& iniPath, refdata::ReferenceDatabase& db, QWi
     connect(bNew, &QPushButton::clicked, this, &TformRate::bNewClick);
     connect(bEdir, &QPushButton::clicked, this, &TformRate::bEdirClick);
     connect(bDelete, &QPushButton::clicked, this, &TformRate::bDeleteClick);
+    connect(bImport, &QPushButton::clicked, this, &TformRate::bImportClick);
     connect(RateGrid, &BrowserGrid::gridDblClick, this, &TformRate::RateGridDblClick);
     FormCreate();
 }
@@ -263,6 +277,71 @@ void TformRate::bDeleteClick()
     } catch (const std::exception& e) {
         reportCanceled(e);
     }
+}
+
+void TformRate::bImportClick()
+{
+    const QString path = chooseImportFile(this);
+    if (path.isEmpty())
+        return;
+    const QString name = QFileInfo(path).fileName();
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        base::ui::showMessage(this, u"%1 cannot be read: %2."_s.arg(path, file.errorString()));
+        return;
+    }
+    base::ui::runReported(this, [&] {
+        refdata::RateImport import = refdata::readRateFile(file.readAll());
+        refdata::Connection& connection = m_db.IBDatabase;
+        if (import.problems.empty()) {
+            m_db.connectIfNeeded();
+            refdata::checkAgainstDatabase(import, connection);
+        }
+        if (!import.problems.empty()) {
+            constexpr std::size_t shown = 15;
+            QStringList lines;
+            for (std::size_t i = 0; i < std::min(shown, import.problems.size()); ++i)
+                lines << refdata::problemText(name, import.problems[i]);
+            if (import.problems.size() > shown)
+                lines << u"... and %1 more"_s.arg(import.problems.size() - shown);
+            base::ui::showMessage(this, lines.join(u'\n') +
+                                            u"\n\nNothing was written: mend the file and "
+                                            u"import it again."_s);
+            return;
+        }
+        QString text = refdata::rateListing(import);
+        const QStringList overlaps = refdata::overlapTexts(name, import);
+        if (!overlaps.isEmpty())
+            text += u"\n\nThese rows overlap stored rates of the same pair and carrier:\n"_s +
+                    overlaps.mid(0, 10).join(u'\n') +
+                    (overlaps.size() > 10 ? u"\n... and %1 more"_s.arg(overlaps.size() - 10)
+                                          : QString());
+        text += u"\n\nWrite them?"_s;
+        QMessageBox box(QMessageBox::Question, base::ui::MessageTitle.toString(), text,
+                        QMessageBox::Ok | QMessageBox::Cancel, this);
+        box.setDefaultButton(QMessageBox::Cancel);
+        if (!overlaps.isEmpty()) {
+            auto* replace = new QCheckBox(u"Replace the stored rates they overlap"_s);
+            replace->setObjectName(u"cbReplace"_s);
+            box.setCheckBox(replace);
+        }
+        if (box.exec() != QMessageBox::Ok)
+            return;
+        const bool replace = box.checkBox() && box.checkBox()->isChecked();
+        if (!overlaps.isEmpty() && !replace) {
+            base::ui::showMessage(this, u"Nothing was written: rows overlap stored rates. Tick "
+                                        u"\"Replace the stored rates they overlap\" to write "
+                                        u"them in their place."_s);
+            return;
+        }
+        const int replaced = refdata::writeRates(import, connection, replace);
+        gbtRates.refresh();
+        base::ui::showMessage(
+            this, replaced > 0
+                      ? u"Wrote %1 rates in place of %2 stored rates."_s.arg(import.rows.size())
+                            .arg(replaced)
+                      : u"Wrote %1 rates."_s.arg(import.rows.size()));
+    });
 }
 
 // ---------------------------------------------------------------------------------------

@@ -63,6 +63,7 @@ public:
     QPushButton* bNew;
     QPushButton* bEdir;
     QPushButton* bDelete;
+    QPushButton* bImport;
     QPushButton* bClose;
     refdata::TableBrowser& gbtRates;
     TformNewRate* formNewRate;
@@ -72,6 +73,12 @@ public:
     void bEdirClick();
     void bDeleteClick();
     void RateGridDblClick();
+    // Import...: a rate table from a CSV file, checked whole, then shown and written in one
+    // transaction after the agent agrees (with the stored rates it overlaps replaced when
+    // the question's check box says so).
+    void bImportClick();
+    // Where Import... asks for the file (tests answer it themselves).
+    std::function<QString(QWidget* parent)> chooseImportFile;
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -85,5 +92,6 @@ protected:
     void FormClose() override;
 
 private:
+    refdata::ReferenceDatabase& m_db;
     bool m_appliedOnShow = false;
 };

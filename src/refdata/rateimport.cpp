@@ -305,9 +305,14 @@ QStringList overlapTexts(const QString& file, const RateImport& import)
     return out;
 }
 
+QString rateCount(std::size_t n)
+{
+    return n == 1 ? u"1 rate"_s : u"%1 rates"_s.arg(n);
+}
+
 QString rateListing(const RateImport& import, std::size_t shown)
 {
-    QString out = u"%1 rates to write:"_s.arg(import.rows.size());
+    QString out = rateCount(import.rows.size()) + u" to write:"_s;
     shown = std::min(shown, import.rows.size());
     for (std::size_t i = 0; i < shown; ++i) {
         const ImportedRate& r = import.rows[i];

@@ -69,6 +69,9 @@ int writeRates(const RateImport& import, Connection& connection, bool replace);
 QString problemText(const QString& file, const ImportProblem& problem);
 // "FILE, line N: overlaps the stored rate R valid from D to D", one per overlap.
 QStringList overlapTexts(const QString& file, const RateImport& import);
+// "1 rate", "2 rates".
+QString rateCount(std::size_t n);
+
 // "N rates to write:" and the first rows, one a line ("  USD RUB SU 92.5000 01.01.2027
 // 31.01.2027"), then how many more.
 QString rateListing(const RateImport& import, std::size_t shown = 5);

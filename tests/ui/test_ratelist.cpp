@@ -558,13 +558,13 @@ void TestRateList::importFromAFile_data()
     const QByteArray today = QDate::currentDate().toString(u"yyyy-MM-dd"_s).toLatin1();
     const QByteArray overToday = "GBP,RUB,BA,117.4," + today + "," + today + "\n";
     const QString overlapQuestion =
-        u"1 rates to write:\n  GBP RUB BA 117.4000*rates.csv, line 2: overlaps the stored rate*"_s;
+        u"1 rate to write:\n  GBP RUB BA 117.4000*rates.csv, line 2: overlaps the stored rate*"_s;
     QTest::newRow("an overlap without Replace")
         << overToday << true << false
         << QStringList{overlapQuestion, u"Nothing was written: rows overlap stored rates.*"_s} << 0;
     QTest::newRow("an overlap replaced")
         << overToday << true << true
-        << QStringList{overlapQuestion, u"Wrote 1 rates in place of 1 stored rates."_s} << 0;
+        << QStringList{overlapQuestion, u"Wrote 1 rate in place of 1 stored rate."_s} << 0;
 }
 
 // Import...: the file checked whole, the rates listed and written on OK, in one transaction.

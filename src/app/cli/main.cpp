@@ -131,9 +131,10 @@ int importRates(app::Application& application, const QString& file, bool replace
     }
     try {
         const int replaced = refdata::writeRates(import, application.database().IBDatabase, replace);
-        out << "Wrote " << import.rows.size() << " rates";
+        out << "Wrote " << refdata::rateCount(import.rows.size());
         if (replaced > 0)
-            out << " and removed the " << replaced << " stored rates they replace";
+            out << " and removed the " << replaced
+                << (replaced == 1 ? " stored rate it replaces" : " stored rates they replace");
         out << ".\n";
     } catch (const std::exception& e) {
         err << "sprrate-cli: nothing was written: " << QString::fromUtf8(e.what()) << '\n';

@@ -8,9 +8,11 @@
 #include <QAbstractItemView>
 #include <QCheckBox>
 #include <QDateEdit>
+#include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QStandardPaths>
 #include <QEvent>
 #include <QHelpEvent>
 #include <QToolTip>
@@ -115,9 +117,17 @@ TformRate::TformRate(const QString& iniPath, refdata::ReferenceDatabase& db, QWi
     bClose = makeCloseButton(u"bClose"_s, QRect(347, 257, 75, 25));
     chainTabOrder({eCurrencyFrom, eCurrencyTo, eCarrier, buttonFilter, RateGrid, bNew, bEdir,
                    bDelete, bImport, bClose});
-    chooseImportFile = [](QWidget* parent) {
-        return QFileDialog::getOpenFileName(parent, u"Import Rates"_s, QString(),
-                                            u"Rate tables (*.csv *.txt);;All files (*)"_s);
+    // From the user's documents the first time, then from the folder of the last file.
+    chooseImportFile = [folder = QString()](QWidget* parent) mutable {
+        if (folder.isEmpty())
+            folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+        if (!QFileInfo(folder).isDir())
+            folder = QDir::homePath();
+        const QString file = QFileDialog::getOpenFileName(
+            parent, u"Import Rates"_s, folder, u"Rate tables (*.csv *.txt);;All files (*)"_s);
+        if (!file.isEmpty())
+            folder = QFileInfo(file).absolutePath();
+        return file;
     };
 
     formNewRate = new TformNewRate(this);
@@ -338,9 +348,11 @@ void TformRate::bImportClick()
         gbtRates.refresh();
         base::ui::showMessage(
             this, replaced > 0
-                      ? u"Wrote %1 rates in place of %2 stored rates."_s.arg(import.rows.size())
-                            .arg(replaced)
-                      : u"Wrote %1 rates."_s.arg(import.rows.size()));
+                      ? u"Wrote %1 in place of %2."_s.arg(
+                            refdata::rateCount(import.rows.size()),
+                            refdata::rateCount(std::size_t(replaced)).replace(u"rate"_s,
+                                                                             u"stored rate"_s))
+                      : u"Wrote %1."_s.arg(refdata::rateCount(import.rows.size())));
     });
 }
 

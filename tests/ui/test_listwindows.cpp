@@ -108,7 +108,8 @@ void TestListWindows::design_data()
     QTest::newRow("rate") << Kind::Rate << u"Currency Rate"_s << QSize(426, 288) << QPoint(264, 206)
                           << QStringList{u"eCurrencyFrom"_s, u"eCurrencyTo"_s, u"eCarrier"_s,
                                          u"buttonFilter"_s,  u"RateGrid"_s,    u"bNew"_s,
-                                         u"bEdir"_s,         u"bDelete"_s,     u"bClose"_s}
+                                         u"bEdir"_s,         u"bDelete"_s,     u"bImport"_s,
+                                         u"bClose"_s}
                           << QStringList{u"RATE_VALID_FROM:Valid From:70"_s,
                                          u"RATE_VALID_TO:Valid To:70"_s,
                                          u"CARRIER_CODE:Carr:30"_s,

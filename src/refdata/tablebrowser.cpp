@@ -494,13 +494,16 @@ Statement* TableBrowser::openRead(Statement& plain, const QString& condition, bo
     return &read;
 }
 
-std::vector<TableBrowser::Row> TableBrowser::fetch(Statement& s, int count, bool* ended)
+std::vector<TableBrowser::Row> TableBrowser::fetch(Statement& s, int count, bool* ended,
+                                                   bool partial)
 {
     std::vector<Row> rows;
     *ended = false;
     while (int(rows.size()) < count) {
         if (!s.next()) {
-            *ended = true;
+            // A bounded read that ends early (rows deleted by another program between its
+            // probe and its read) has not reached the result's end.
+            *ended = !partial;
             s.close();
             break;
         }
@@ -532,10 +535,10 @@ void TableBrowser::fillAround(const Row& row, int place)
     std::vector<Row> before;
     bool partial = false;
     if (Statement* prior = openKeyset(false, row, place + 1, &partial)) {
-        before = fetch(*prior, place + 1, &ended);
+        before = fetch(*prior, place + 1, &ended, partial);
         prior->close();
     }
-    m_atStart = int(before.size()) <= place;
+    m_atStart = int(before.size()) <= place && !partial;
     if (int(before.size()) > place)
         before.resize(std::size_t(place));
 
@@ -544,7 +547,7 @@ void TableBrowser::fillAround(const Row& row, int place)
     const int need = WindowSize - 1 - int(before.size());
     Statement* following = openKeyset(true, row, need, &partial);
     if (following)
-        after = fetch(*following, need, &ended);
+        after = fetch(*following, need, &ended, partial);
     m_atEnd = ended;
     m_forward = ended ? nullptr : following;
     if (partial && following) {
@@ -603,7 +606,7 @@ void TableBrowser::first()
     bool partial = false;
     Statement* select = openRead(*m_select, QString(), true, nullptr, {}, WindowSize, &partial);
     bool ended = false;
-    std::vector<Row> rows = fetch(*select, WindowSize, &ended);
+    std::vector<Row> rows = fetch(*select, WindowSize, &ended, partial);
     for (Row& r : rows)
         m_rows.push_back(std::move(r));
     m_atStart = true;
@@ -655,7 +658,7 @@ bool TableBrowser::next()
             m_atStart = false;
         }
         bool ended = false;
-        std::vector<Row> rows = fetch(*m_forward, need, &ended);
+        std::vector<Row> rows = fetch(*m_forward, need, &ended, partial);
         if (ended) {
             m_forward = nullptr;
             m_atEnd = true;
@@ -708,7 +711,7 @@ bool TableBrowser::prior()
         const int need = WindowSize - int(m_rows.size());
         bool partial = false;
         if (Statement* s = openKeyset(false, m_rows.front(), need, &partial)) {
-            rows = fetch(*s, need, &ended);
+            rows = fetch(*s, need, &ended, partial);
             s->close();
         }
         if (ended)
@@ -739,7 +742,7 @@ void TableBrowser::last()
     Statement* lastRows =
         openRead(*m_lastRows, QString(), false, nullptr, {}, WindowSize, &partial);
     bool ended = false;
-    std::vector<Row> rows = fetch(*lastRows, WindowSize, &ended);
+    std::vector<Row> rows = fetch(*lastRows, WindowSize, &ended, partial);
     lastRows->close();
     for (Row& r : rows)
         m_rows.push_front(std::move(r));
@@ -788,7 +791,7 @@ int TableBrowser::slide(bool forward)
             }
         }
         bool ended = false;
-        std::vector<Row> rows = fetch(*m_forward, step, &ended);
+        std::vector<Row> rows = fetch(*m_forward, step, &ended, partial);
         if (ended) {
             m_forward = nullptr;
             m_atEnd = true;
@@ -813,7 +816,7 @@ int TableBrowser::slide(bool forward)
         std::vector<Row> rows;
         bool partial = false;
         if (Statement* s = openKeyset(false, m_rows.front(), step, &partial)) {
-            rows = fetch(*s, step, &ended);
+            rows = fetch(*s, step, &ended, partial);
             s->close();
         }
         if (ended)

@@ -164,8 +164,9 @@ private:
     // the result is not filtered, the order mixes directions (no index of the server can
     // give it) and that column has an index in the read's direction; empty otherwise.
     QString boundColumn(bool forward, bool* descending) const;
-    // Reads up to count rows from an open statement; stops at its end.
-    std::vector<Row> fetch(Statement& s, int count, bool* ended);
+    // Reads up to count rows from an open statement; stops at its end, which is the
+    // result's end unless the read was partial (openRead).
+    std::vector<Row> fetch(Statement& s, int count, bool* ended, bool partial = false);
     // Re-reads one row by key in a transaction; nullopt when it is gone.
     std::optional<Row> reread(const Row& key, Transaction& t);
     // Fills the window around a row known to exist, keeping it at place.

@@ -112,15 +112,37 @@ private:
     int m_pos = -1;
 };
 
+// The moves each measured on the filtered and on the unfiltered list.
+void reopen(benchmark::State& state, TableBrowser& b)
+{
+    for (auto _ : state) {
+        b.close();
+        b.open();
+        benchmark::DoNotOptimize(b.currentIndex());
+    }
+    held(state, b.windowRowCount());
+}
+
+void toLast(benchmark::State& state, TableBrowser& b)
+{
+    for (auto _ : state) {
+        b.last();
+        benchmark::DoNotOptimize(b.currentIndex());
+    }
+    held(state, b.windowRowCount());
+}
+
+void refreshAt40(benchmark::State& state, TableBrowser& b)
+{
+    b.moveTo(40);
+    for (auto _ : state)
+        b.refresh();
+    held(state, b.windowRowCount());
+}
+
 void BM_Window_Open(benchmark::State& state)
 {
-    auto b = rateBrowser();
-    for (auto _ : state) {
-        b->close();
-        b->open();
-        benchmark::DoNotOptimize(b->currentIndex());
-    }
-    held(state, b->windowRowCount());
+    reopen(state, *rateBrowser());
 }
 BENCHMARK(BM_Window_Open)->Unit(benchmark::kMillisecond);
 
@@ -140,22 +162,27 @@ void BM_Window_NextAcrossBoundaryRunningSelect(benchmark::State& state)
 // Each iteration sets its window up untimed, so the count is fixed.
 BENCHMARK(BM_Window_NextAcrossBoundaryRunningSelect)->Unit(benchmark::kMillisecond)->Iterations(30);
 
-// Past the window's end after moving backwards: the next-rows statement runs.
-void BM_Window_NextAcrossBoundaryKeyset(benchmark::State& state)
+// Past the window's end after moving backwards, so that the next-rows statement runs:
+// each iteration sets its window up untimed.
+void nextByKeyset(benchmark::State& state, TableBrowser& b)
 {
-    auto b = rateBrowser();
     for (auto _ : state) {
         state.PauseTiming();
-        b->first();
-        b->moveTo(TableBrowser::WindowSize - 1);
-        b->next();
-        b->moveTo(0);
-        b->prior();
-        b->moveTo(b->windowRowCount() - 1);
+        b.first();
+        b.moveTo(TableBrowser::WindowSize - 1);
+        b.next();
+        b.moveTo(0);
+        b.prior();
+        b.moveTo(b.windowRowCount() - 1);
         state.ResumeTiming();
-        b->next();
+        b.next();
     }
-    held(state, b->windowRowCount());
+    held(state, b.windowRowCount());
+}
+
+void BM_Window_NextAcrossBoundaryKeyset(benchmark::State& state)
+{
+    nextByKeyset(state, *rateBrowser());
 }
 // Each iteration sets its window up untimed, so the count is fixed.
 BENCHMARK(BM_Window_NextAcrossBoundaryKeyset)->Unit(benchmark::kMillisecond)->Iterations(30);
@@ -179,22 +206,13 @@ BENCHMARK(BM_Window_PriorAcrossBoundary)->Unit(benchmark::kMillisecond)->Iterati
 
 void BM_Window_Last(benchmark::State& state)
 {
-    auto b = rateBrowser();
-    for (auto _ : state) {
-        b->last();
-        benchmark::DoNotOptimize(b->currentIndex());
-    }
-    held(state, b->windowRowCount());
+    toLast(state, *rateBrowser());
 }
 BENCHMARK(BM_Window_Last)->Unit(benchmark::kMillisecond);
 
 void BM_Window_Refresh(benchmark::State& state)
 {
-    auto b = rateBrowser();
-    b->moveTo(40);
-    for (auto _ : state)
-        b->refresh();
-    held(state, b->windowRowCount());
+    refreshAt40(state, *rateBrowser());
 }
 BENCHMARK(BM_Window_Refresh)->Unit(benchmark::kMillisecond);
 
@@ -283,54 +301,26 @@ std::unique_ptr<TableBrowser> unfilteredBrowser(const benchmark::State& state)
 
 void BM_Unfiltered_Open(benchmark::State& state)
 {
-    auto b = unfilteredBrowser(state);
-    for (auto _ : state) {
-        b->close();
-        b->open();
-        benchmark::DoNotOptimize(b->currentIndex());
-    }
-    held(state, b->windowRowCount());
+    reopen(state, *unfilteredBrowser(state));
 }
 BENCHMARK(BM_Unfiltered_Open)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->Iterations(3);
 
-// Past the window's end by the next-rows statement (after moving backwards).
 void BM_Unfiltered_NextAcrossBoundary(benchmark::State& state)
 {
-    auto b = unfilteredBrowser(state);
-    for (auto _ : state) {
-        state.PauseTiming();
-        b->first();
-        b->moveTo(TableBrowser::WindowSize - 1);
-        b->next();
-        b->moveTo(0);
-        b->prior();
-        b->moveTo(b->windowRowCount() - 1);
-        state.ResumeTiming();
-        b->next();
-    }
-    held(state, b->windowRowCount());
+    nextByKeyset(state, *unfilteredBrowser(state));
 }
 BENCHMARK(BM_Unfiltered_NextAcrossBoundary)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)
     ->Iterations(3);
 
 void BM_Unfiltered_Last(benchmark::State& state)
 {
-    auto b = unfilteredBrowser(state);
-    for (auto _ : state) {
-        b->last();
-        benchmark::DoNotOptimize(b->currentIndex());
-    }
-    held(state, b->windowRowCount());
+    toLast(state, *unfilteredBrowser(state));
 }
 BENCHMARK(BM_Unfiltered_Last)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 void BM_Unfiltered_Refresh(benchmark::State& state)
 {
-    auto b = unfilteredBrowser(state);
-    b->moveTo(40);
-    for (auto _ : state)
-        b->refresh();
-    held(state, b->windowRowCount());
+    refreshAt40(state, *unfilteredBrowser(state));
 }
 BENCHMARK(BM_Unfiltered_Refresh)->Arg(1)->Arg(0)->Unit(benchmark::kMillisecond)->Iterations(3);
 

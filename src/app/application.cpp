@@ -16,7 +16,6 @@ Application::Application(const QString& programPath, base::UserInteraction& ui,
                          const host::AutomationRegistry& registry)
     : m_ui(ui),
       m_locations(base::fileLocations(programPath)),
-      m_settingsPath(m_locations.settingsFile),
       m_link(registry, ui),
       m_rates(m_db, ui, [this](const QString& from, const QString& to, double amount, bool keep) {
           return rates::ConvertViaHost(m_link.session(), m_matcher, from, to, amount, keep);
@@ -29,13 +28,13 @@ void Application::readSettings()
     // The user's folder is made here so that the first save has a place; the database's
     // folder waits for the database (sprrate-cli init-db).
     if (m_locations.perUser)
-        QDir().mkpath(QFileInfo(m_settingsPath).absolutePath());
+        QDir().mkpath(QFileInfo(m_locations.settingsFile).absolutePath());
     QString problem;
-    m_settings = base::readSettings(m_settingsPath, m_locations.defaultDatabase, &problem);
+    m_settings = base::readSettings(m_locations.settingsFile, m_locations.defaultDatabase, &problem);
     // Said once, here: the saves that follow fail for the same reason.
     if (!problem.isEmpty())
         m_ui.showMessage(problem + u" Until then the program runs without its saved settings."_s);
-    if (const QString exposed = base::exposedPasswordWarning(m_settingsPath);
+    if (const QString exposed = base::exposedPasswordWarning(m_locations.settingsFile);
         !exposed.isEmpty())
         m_ui.showMessage(exposed);
     m_db.setLocation(m_settings.database, m_settings.userName, m_settings.password,
@@ -62,10 +61,10 @@ QString Application::saveSetup(const base::Settings& edited)
     m_settings.fareMask = edited.fareMask;
     m_settings.taxMask = edited.taxMask;
     QString error;
-    if (!base::writeSetupSettings(m_settingsPath, m_settings, &error)) {
+    if (!base::writeSetupSettings(m_locations.settingsFile, m_settings, &error)) {
         return u"The settings could not be written to %1: %2. They hold until the program "
                u"ends; make the file writable or free space on its disk, then press Save "
-               u"again."_s.arg(QDir::toNativeSeparators(m_settingsPath), error);
+               u"again."_s.arg(QDir::toNativeSeparators(m_locations.settingsFile), error);
     }
     return {};
 }

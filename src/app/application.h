@@ -30,7 +30,7 @@ public:
     // message saying what is wrong with it.
     void readSettings();
 
-    const QString& settingsPath() const { return m_settingsPath; }
+    const QString& settingsPath() const { return m_locations.settingsFile; }
     // The DATABASE of a settings file without that key.
     const QString& defaultDatabase() const { return m_locations.defaultDatabase; }
     base::Settings& settings() { return m_settings; }
@@ -61,7 +61,6 @@ private:
 
     base::UserInteraction& m_ui;
     base::FileLocations m_locations;
-    QString m_settingsPath;
     base::Settings m_settings;
     pattern::PatternMatcher m_matcher;
     refdata::ReferenceDatabase m_db;

@@ -3,10 +3,16 @@
 #include "pricing/estimate.h"
 #include "rates/hostconversion.h"
 
+#include "base/errortext.h"
+#include "base/journalfile.h"
 #include "base/numbers.h"
 
+#include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
+
+#include <algorithm>
 
 using namespace Qt::Literals::StringLiterals;
 
@@ -16,8 +22,8 @@ Application::Application(const QString& programPath, base::UserInteraction& ui,
                          const host::AutomationRegistry& registry)
     : m_ui(ui),
       m_locations(base::fileLocations(programPath)),
-      m_link(registry, ui),
-      m_rates(m_db, ui, [this](const QString& from, const QString& to, double amount, bool keep) {
+      m_link(registry, m_shown),
+      m_rates(m_db, m_shown, [this](const QString& from, const QString& to, double amount, bool keep) {
           return rates::ConvertViaHost(m_link.session(), m_matcher, from, to, amount, keep);
       })
 {
@@ -40,6 +46,7 @@ void Application::readSettings()
     m_db.setLocation(m_settings.database, m_settings.userName, m_settings.password,
                      m_settings.role);
     m_db.IBDatabase.setTimeLimit(std::chrono::seconds(m_settings.dbTimeout));
+    m_journal.setFile(m_locations.journalFile, qint64(m_settings.journalSize) * 1024 * 1024);
 }
 
 QString Application::saveSetup(const base::Settings& edited)
@@ -71,19 +78,91 @@ QString Application::saveSetup(const base::Settings& edited)
 
 pricing::PricingServices Application::services()
 {
-    return pricing::PricingServices{m_settings, m_db, m_link, m_matcher, m_rates, m_ui};
+    return pricing::PricingServices{m_settings, m_db, m_link, m_matcher, m_rates, m_shown};
+}
+
+pricing::JournalEntry Application::beginEntry(QStringView job)
+{
+    m_shown.takeMessages();
+    m_shown.takeTicketImage();
+    pricing::JournalEntry entry;
+    entry.time = QDateTime::currentDateTime();
+    entry.time.setOffsetFromUtc(entry.time.offsetFromUtc());
+    entry.user = base::systemUserName();
+    entry.program = QCoreApplication::applicationName();
+    entry.job = job.toString();
+    entry.to = m_settings.currencyTo;
+    return entry;
 }
 
 pricing::RunResult Application::btnRunClick()
 {
-    pricing::PricingServices s = services();
-    return pricing::btnRunClick(m_pricing, s);
+    pricing::JournalEntry entry = beginEntry(pricing::journal::Run);
+    pricing::RunResult result;
+    try {
+        pricing::PricingServices s = services();
+        result = pricing::btnRunClick(m_pricing, s);
+    } catch (const std::exception& e) {
+        // The caller's error report shows it.
+        entry.outcome = pricing::journal::Failed.toString();
+        entry.messages = m_shown.takeMessages() << base::errorText(e);
+        entry.rates = m_rates.Used;
+        m_journal.record(entry);
+        throw;
+    }
+    using Outcome = pricing::RunResult::Outcome;
+    entry.outcome = (result.outcome == Outcome::Converted ? pricing::journal::Converted
+                     : result.outcome == Outcome::Failed  ? pricing::journal::Failed
+                                                          : pricing::journal::Stopped)
+                        .toString();
+    entry.record = result.recordNumber;
+    // The carrier is the record's once the run came to read it.
+    if (!result.recordNumber.isEmpty())
+        entry.carrier = m_pricing.Carrier;
+    entry.from = result.sourceCurrency;
+    entry.rates = m_rates.Used;
+    entry.rules = m_pricing.RulesApplied;
+    entry.planned = result.plannedCommands;
+    entry.sent = result.updateCommands;
+    entry.messages = m_shown.takeMessages();
+    // The confirmation the strip shows.
+    if (result.outcome == Outcome::Converted)
+        entry.messages << pricing::convertedSummary(result, m_pricing.FareRate);
+    m_journal.record(entry);
+    return result;
 }
 
 bool Application::btnInformPricingClick()
 {
-    pricing::PricingServices s = services();
-    return pricing::btnInformPricingClick(m_pricing, s, m_ticketImage);
+    pricing::JournalEntry entry = beginEntry(pricing::journal::Estimate);
+    bool shown = false;
+    try {
+        pricing::PricingServices s = services();
+        shown = pricing::btnInformPricingClick(m_pricing, s, m_ticketImage);
+    } catch (const std::exception& e) {
+        entry.outcome = pricing::journal::Failed.toString();
+        entry.messages = m_shown.takeMessages() << base::errorText(e);
+        entry.rates = m_rates.Used;
+        m_journal.record(entry);
+        throw;
+    }
+    const pricing::PricingModel& m = m_pricing.model;
+    entry.carrier = m.FirstCarrier;
+    entry.from = m.ScreenTaxes[0].Currency;
+    entry.rates = m_rates.Used;
+    entry.rules = m_pricing.RulesApplied;
+    entry.messages = m_shown.takeMessages();
+    entry.image = m_shown.takeTicketImage();
+    const bool failed = std::any_of(entry.messages.cbegin(), entry.messages.cend(),
+                                    [](const QString& m) {
+                                        return m.startsWith(pricing::NotEstimatedMessage);
+                                    });
+    entry.outcome = (failed ? pricing::journal::Failed
+                     : shown ? pricing::journal::Shown
+                             : pricing::journal::Stopped)
+                        .toString();
+    m_journal.record(entry);
+    return shown;
 }
 
 } // namespace app

@@ -10,6 +10,7 @@
 #include "host/automation.h"
 #include "host/hostlink.h"
 #include "pricing/conversionrun.h"
+#include "pricing/journal.h"
 #include "pricing/pricingstate.h"
 #include "rates/pattern/patternmatcher.h"
 #include "rates/ratelookup.h"
@@ -42,11 +43,14 @@ public:
     // session. What to tell the user when either fails; empty when all was saved.
     QString saveSetup(const base::Settings& edited);
 
-    // The Run button. A database that cannot be opened is raised to the caller.
+    // The Run button. A database that cannot be opened is raised to the caller. Every
+    // run, however it ends, leaves its entry in the conversion journal.
     pricing::RunResult btnRunClick();
     // The Ticket Image button: whether the dialog was shown. A database that cannot be
-    // opened is raised to the caller.
+    // opened is raised to the caller. Every estimate leaves its entry in the journal.
     bool btnInformPricingClick();
+    // The conversion journal's file, known once the settings are read.
+    const base::JournalFile& journalFile() const { return m_journal.file(); }
     // What the ticket image dialog shows; kept between estimates.
     const base::TicketImage& ticketImage() const { return m_ticketImage; }
 
@@ -58,8 +62,13 @@ public:
 
 private:
     pricing::PricingServices services();
+    // An entry of the job begun now; what was shown before it is no part of it.
+    pricing::JournalEntry beginEntry(QStringView job);
 
     base::UserInteraction& m_ui;
+    // What every part of a job shows the user goes through here, for the journal.
+    pricing::JournalingInteraction m_shown{m_ui};
+    pricing::ConversionJournal m_journal{m_ui};
     base::FileLocations m_locations;
     base::Settings m_settings;
     pattern::PatternMatcher m_matcher;

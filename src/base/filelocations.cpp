@@ -41,9 +41,12 @@ FileLocations fileLocations(const QString& programPath)
     const QFileInfo program(programPath);
     const QString beside = settingsFilePath(programPath);
     const QFileInfo folder(program.absolutePath());
+    const auto journalBeside = [](const QString& file) {
+        return QFileInfo(file).absolutePath() + u'/' + JournalFileName.toString();
+    };
     if (QFileInfo::exists(beside) || (folder.isDir() && folder.isWritable()))
-        return {beside, defaultDatabasePath(program.absolutePath()), false};
-    return {perUserSettingsFile(), perUserDatabase(), true};
+        return {beside, defaultDatabasePath(program.absolutePath()), journalBeside(beside), false};
+    return {perUserSettingsFile(), perUserDatabase(), journalBeside(perUserDatabase()), true};
 }
 
 } // namespace base

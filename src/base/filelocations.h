@@ -11,6 +11,9 @@ struct FileLocations {
     QString settingsFile;
     // The DATABASE a settings file without that key means.
     QString defaultDatabase;
+    // The conversion journal: beside the settings file for a program in a folder of its
+    // own, in the user's data folder (beside the default database) otherwise.
+    QString journalFile;
     // True when both are in the user's folders rather than beside the program.
     bool perUser = false;
 };
@@ -26,5 +29,8 @@ FileLocations fileLocations(const QString& programPath);
 // The user's folders of fileLocations, whatever the program's folder.
 QString perUserSettingsFile();
 QString perUserDatabase();
+
+// The journal's file name in its folder.
+inline constexpr QStringView JournalFileName = u"sprrate-journal.jsonl";
 
 } // namespace base

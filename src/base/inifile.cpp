@@ -134,14 +134,11 @@ bool IniFile::load(QString* errorText)
     return true;
 }
 
-namespace {
-
-// Tries for the lock every few milliseconds until LockWaitMs have passed. (QLockFile's
-// own wait backs off to seconds between tries, so under saves that follow each other it
-// can wait out its time while the lock is free most of it.)
-bool takeLock(QLockFile& lock)
+// QLockFile's own wait backs off to seconds between tries, so under saves that follow
+// each other it can wait out its time while the lock is free most of it.
+bool takeLock(QLockFile& lock, int waitMs)
 {
-    const QDeadlineTimer deadline(IniFile::LockWaitMs);
+    const QDeadlineTimer deadline(waitMs);
     std::minstd_rand jitter{static_cast<std::minstd_rand::result_type>(
         QCoreApplication::applicationPid())};
     while (!lock.tryLock(0)) {
@@ -151,8 +148,6 @@ bool takeLock(QLockFile& lock)
     }
     return true;
 }
-
-} // namespace
 
 bool IniFile::loadForUpdate(QString* errorText)
 {
@@ -164,7 +159,7 @@ bool IniFile::loadForUpdate(QString* errorText)
     // its process being gone). Longer than the wait, so that a lock another program
     // really holds is never broken.
     lock->setStaleLockTime(2 * LockWaitMs);
-    if (!takeLock(*lock)) {
+    if (!takeLock(*lock, LockWaitMs)) {
         if (errorText) {
             const QString file = QDir::toNativeSeparators(m_path);
             const QString lockFile = QDir::toNativeSeparators(lockPath);

@@ -16,6 +16,11 @@ class QLockFile;
 
 namespace base {
 
+// Takes a lock file that other programs take for moments at a time: tries every few
+// milliseconds until waitMs have passed. False when it could not be had (lock.error()
+// says whether another program held it or the file could not be made).
+bool takeLock(QLockFile& lock, int waitMs);
+
 class IniFile {
 public:
     // The longest value a read returns; longer values are cut.

@@ -307,4 +307,14 @@ std::optional<int> parseInteger(QStringView text)
     return static_cast<int>(value);
 }
 
+std::optional<QDate> parseDay(const QString& text)
+{
+    for (const QStringView format : {u"dd.MM.yyyy", u"yyyy-MM-dd"}) {
+        const QDate d = QDate::fromString(text, format);
+        if (d.isValid())
+            return d;
+    }
+    return std::nullopt;
+}
+
 } // namespace base::numbers

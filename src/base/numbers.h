@@ -2,6 +2,7 @@
 // Always "." as the decimal point; nothing here depends on the user's locale.
 #pragma once
 
+#include <QDate>
 #include <QString>
 #include <QStringView>
 
@@ -37,5 +38,9 @@ std::optional<double> parseDecimal(QStringView text);
 // A decimal integer of the int range: optional leading blanks, optional sign, digits,
 // nothing after the digits.
 std::optional<int> parseInteger(QStringView text);
+
+// A day as the user types one in a file or on a command line: "DD.MM.YYYY" or
+// "YYYY-MM-DD". Empty for anything else and for a day that does not exist.
+std::optional<QDate> parseDay(const QString& text);
 
 } // namespace base::numbers

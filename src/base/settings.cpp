@@ -72,6 +72,9 @@ Settings readSettings(const QString& iniPath, const QString& defaultDatabase, QS
     s.hostLink = hostLinkFromText(text(key::HostLink, {}));
     const int dbTimeout = ini.readInteger(section::Main, key::DbTimeout, defaults::DbTimeout);
     s.dbTimeout = dbTimeout >= 1 && dbTimeout <= 3600 ? dbTimeout : defaults::DbTimeout;
+    const int journal = ini.readInteger(section::Main, key::JournalSize, defaults::JournalSize);
+    s.journalSize = journal >= 1 && journal <= defaults::MaxJournalSize ? journal
+                                                                        : defaults::JournalSize;
     return s;
 }
 

@@ -41,6 +41,7 @@ inline constexpr QStringView Carrier = u"CARRIER";
 inline constexpr QStringView RefusalRegExp = u"REFUSALREGEXP";
 inline constexpr QStringView HostTimeLimit = u"HOSTTIMELIMIT";
 inline constexpr QStringView HostLink = u"HOSTLINK";
+inline constexpr QStringView JournalSize = u"JOURNALSIZE";
 } // namespace key
 
 // The defaults of the file's keys.
@@ -67,6 +68,10 @@ inline constexpr QPoint MainWindowPosition{376, 169};
 // The host's answer to an update command that says it was refused.
 inline constexpr QStringView RefusalRegExp = u"(INVALID|CHECK FORMAT|NOT ALLOWED|RESTRICTED)";
 inline constexpr int HostTimeLimit = 30; // seconds
+// The size in megabytes at which the conversion journal starts a new file; a value
+// outside 1 to 100 is this.
+inline constexpr int JournalSize = 10;
+inline constexpr int MaxJournalSize = 100;
 } // namespace defaults
 
 // How the program reaches the terminal. On Windows the terminal's own automation toolkit
@@ -114,6 +119,7 @@ struct Settings {
     // How long one host command may wait for its answer, in seconds (at least 1).
     int hostTimeLimit = defaults::HostTimeLimit;
     HostLinkKind hostLink = defaults::HostLink;
+    int journalSize = defaults::JournalSize; // megabytes
 };
 
 // The settings file of a program: its path with the extension replaced by ".INI"

@@ -86,6 +86,9 @@ public:
 
     RunResult run()
     {
+        // What this run uses is noted from its start, whatever ends it.
+        st.RulesApplied.clear();
+        sv.rates.Used.clear();
         // Step 1: a database that cannot be opened goes to the caller's error report.
         sv.db.connectIfNeeded();
         st.FareRate = 0;
@@ -98,24 +101,8 @@ public:
             return result;
 
         try {
-            if (!readRecord())
-                return result;
-            const QStringList commands = planUpdateCommands(st, sv, r);
-            const QString& refusal = sv.settings.refusalRegExp;
-            if (!refusal.isEmpty()) // a pattern that cannot be used stops before the first
-                search(base::key::RefusalRegExp, refusal, QString());
-            for (const QString& command : commands) {
-                // Asked to end (Ctrl+C, a logout): no further command goes out.
-                if (base::stopRequested())
-                    throw RunFailure(StoppedReason.toString(), false);
-                // Counted before it goes out: a command whose answer never comes may
-                // still have changed the record.
-                result.updateCommands.append(command);
-                st.mWorkBoard.setText(sv.link.session().Send(command, 1).Text);
-                if (!refusal.isEmpty())
-                    requireAccepted(refusal);
-            }
-            result.outcome = RunResult::Outcome::Converted;
+            if (readRecord())
+                sendUpdates();
         } catch (const RunFailure& f) {
             result.outcome = f.verbatim() ? RunResult::Outcome::Stopped : RunResult::Outcome::Failed;
             sv.ui.showMessage(f.verbatim() ? f.message()
@@ -124,10 +111,34 @@ public:
             result.outcome = RunResult::Outcome::Failed;
             sv.ui.showMessage(failureMessage(failureReason(e), result.updateCommands));
         }
+        result.recordNumber = r.RecordNumber;
+        result.sourceCurrency = r.SourceCurrency;
         return result;
     }
 
 private:
+    // The update commands of the record read, worked out whole and then sent in order.
+    void sendUpdates()
+    {
+        const QStringList commands = planUpdateCommands(st, sv, r);
+        result.plannedCommands = commands;
+        const QString& refusal = sv.settings.refusalRegExp;
+        if (!refusal.isEmpty()) // a pattern that cannot be used stops before the first
+            search(base::key::RefusalRegExp, refusal, QString());
+        for (const QString& command : commands) {
+            // Asked to end (Ctrl+C, a logout): no further command goes out.
+            if (base::stopRequested())
+                throw RunFailure(StoppedReason.toString(), false);
+            // Counted before it goes out: a command whose answer never comes may
+            // still have changed the record.
+            result.updateCommands.append(command);
+            st.mWorkBoard.setText(sv.link.session().Send(command, 1).Text);
+            if (!refusal.isEmpty())
+                requireAccepted(refusal);
+        }
+        result.outcome = RunResult::Outcome::Converted;
+    }
+
     // Steps 5 to 13: false when a message ended the run.
     bool readRecord()
     {

@@ -40,6 +40,11 @@ struct RunResult {
     // The update commands handed to the host, in order; when the host failed while they
     // went out, the last is the one whose answer never came.
     QStringList updateCommands;
+    // What the run read and worked out, as far as it came: the record's number ("01"),
+    // the currency its amounts are converted from, and every update command it planned.
+    QString recordNumber;
+    QString sourceCurrency;
+    QStringList plannedCommands;
 };
 
 // What the agent is told near the strip after a run that converted the record.

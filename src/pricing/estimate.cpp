@@ -7,7 +7,6 @@
 #include "pricing/conversionrun.h"
 #include "pricing/pricingreader.h"
 #include "pricing/runfailure.h"
-#include "rates/formula/evaluaterule.h"
 #include "rates/ratelookup.h"
 #include "refdata/referencedb.h"
 
@@ -17,6 +16,8 @@ namespace pricing {
 
 bool btnInformPricingClick(PricingState& st, PricingServices& sv, base::TicketImage& f)
 {
+    st.RulesApplied.clear();
+    sv.rates.Used.clear();
     sv.db.connectIfNeeded();
     // Every estimate starts from empty fields: a field of a step this estimate skips would
     // otherwise show the previous ticket's value beside a total without it.
@@ -80,7 +81,9 @@ bool btnInformPricingClick(PricingState& st, PricingServices& sv, base::TicketIm
         if (!tax.Present)
             continue;
         try {
-            tax.ConvertedAmount = formula::EvaluateRule(sv.rates.TaxRule, tax.Amount * st.FareRate);
+            tax.ConvertedAmount =
+                applyRule(st, u"tax %1 %2"_s.arg(k).arg(tax.Code.left(2).trimmed()),
+                          sv.rates.TaxRule, tax.Amount * st.FareRate);
             taxSum += tax.ConvertedAmount;
         } catch (const std::exception& e) {
             taxesConverted = false;
@@ -92,7 +95,7 @@ bool btnInformPricingClick(PricingState& st, PricingServices& sv, base::TicketIm
     bool fareConverted = true;
     if (m.FareCurrency != to) {
         try {
-            m.ConvertedFare = formula::EvaluateRule(sv.rates.FareRule, m.FareAmount * fareRate);
+            m.ConvertedFare = applyRule(st, u"fare"_s, sv.rates.FareRule, m.FareAmount * fareRate);
             f.eEquiv = to + base::numbers::formatMask(m.ConvertedFare, fareMask);
         } catch (const std::exception& e) {
             // The fare as shown is in another currency: added to the converted taxes it

@@ -8,6 +8,9 @@
 
 #include <QString>
 
+#include <optional>
+#include <vector>
+
 namespace base {
 struct Settings;
 class UserInteraction;
@@ -27,6 +30,14 @@ class ReferenceDatabase;
 
 namespace pricing {
 
+// A rounding rule a run or an estimate evaluated, as the conversion journal keeps it.
+struct RuleUse {
+    QString use; // "fare", or "tax N CODE"
+    QString rule;
+    double amount = 0;            // VALUE
+    std::optional<double> result; // none: the rule could not be evaluated
+};
+
 // Fields of the main window that outlive a run.
 struct PricingState {
     host::TextBuffer mHostAnswer; // the collected display
@@ -36,7 +47,12 @@ struct PricingState {
     QString Carrier;
     double FareRate = 0;
     double TaxCurrencyRate = 0;
+    // The rules the latest run or estimate evaluated, in order.
+    std::vector<RuleUse> RulesApplied;
 };
+
+// formula::EvaluateRule, noted in state.RulesApplied. Errors are raised as it raises them.
+double applyRule(PricingState& state, const QString& use, const QString& rule, double amount);
 
 // The services a run uses; all owned by the application.
 struct PricingServices {

@@ -8,7 +8,6 @@
 #include "host/automation.h"
 #include "host/hostlink.h"
 #include "pricing/pricingreader.h"
-#include "rates/formula/evaluaterule.h"
 #include "rates/hostconversion.h"
 #include "rates/ratelookup.h"
 
@@ -110,7 +109,7 @@ private:
         const QString& rule = sv.rates.FareRule;
         double x = 0;
         try {
-            x = formula::EvaluateRule(rule, r.BaseAmount * st.FareRate);
+            x = applyRule(st, u"fare"_s, rule, r.BaseAmount * st.FareRate);
         } catch (const std::exception& e) {
             throw RunFailure(fareRuleFailure(rule, to, e), false);
         }
@@ -173,7 +172,7 @@ private:
         }
         const QString& rule = sv.rates.TaxRule;
         try {
-            return formula::EvaluateRule(rule, amount);
+            return applyRule(st, u"tax %1 %2"_s.arg(number).arg(e.Code.trimmed()), rule, amount);
         } catch (const std::exception& ex) {
             throw RunFailure(taxRuleFailure(rule, to, number, e.Code, ex), false);
         }

@@ -4,6 +4,7 @@
 #include "base/numbers.h"
 #include "refdata/referencedb.h"
 
+#include <algorithm>
 #include <cmath>
 
 using namespace Qt::Literals::StringLiterals;
@@ -49,10 +50,34 @@ double RateLookup::LookupRate(const QString& carrier, const QString& from, const
         items.append(u"From:"_s + from + u" To:"_s + to + u" Carrier:"_s + carrier +
                      u" Rate:"_s + base::numbers::formatMask(rate, u"0.0000"));
     }
+    RateUse use;
+    use.carrier = carrier;
+    use.from = from;
+    use.to = to;
+    use.offered = int(rows.size());
+    if (rows.size() == 1) {
+        use.validFrom = rows.front().validFrom;
+        use.validTo = rows.front().validTo;
+    }
     if (items.size() > 1) {
         const std::optional<QString> label = m_ui.chooseRate(items);
         rate = label ? base::numbers::parseDecimal(*label).value_or(0.0) : 0.0;
+        use.source = RateUse::Source::Choice;
+        // The period of the row chosen, when the rate names one row.
+        const QString chosen = base::numbers::formatMask(rate, u"0.0000");
+        const auto sameRate = [&](const refdata::RateRow& row) {
+            return base::numbers::formatMask(row.rateAmount, u"0.0000") == chosen;
+        };
+        if (rate > 0 && std::count_if(rows.begin(), rows.end(), sameRate) == 1) {
+            const auto row = std::find_if(rows.begin(), rows.end(), sameRate);
+            use.validFrom = row->validFrom;
+            use.validTo = row->validTo;
+        }
     }
+    use.rate = rate;
+    use.fareRule = FareRule;
+    use.taxRule = TaxRule;
+    Used.push_back(std::move(use));
     return rate;
 }
 
@@ -67,15 +92,25 @@ double RateLookup::hostRate(const QString& carrier, const QString& from, const Q
     }
     FareRule = DefaultFareRule.toString();
     TaxRule = DefaultTaxRule.toString();
+    RateUse use;
+    use.carrier = carrier;
+    use.from = from;
+    use.to = to;
+    use.rate = std::max(rate, 0.0);
+    use.source = RateUse::Source::Host;
+    use.fareRule = FareRule;
+    use.taxRule = TaxRule;
     // Only a usable rate is stored: an answer without an amount (0) or an unreadable one
     // (negative) would otherwise sit in the list as a valid rate for the rest of the day.
     if (rate > 0) {
         try {
             m_db.insertRate(carrier.left(2), from.left(3), to.left(3), rate);
+            use.stored = true;
         } catch (const std::exception&) {
             // A rate that cannot be stored is still used for this run.
         }
     }
+    Used.push_back(std::move(use));
     return rate;
 }
 

@@ -3,9 +3,11 @@
 // stored. Leaves the target currency's rounding rules for the caller.
 #pragma once
 
+#include <QDate>
 #include <QString>
 
 #include <functional>
+#include <vector>
 
 namespace base {
 class UserInteraction;
@@ -22,6 +24,25 @@ inline constexpr QStringView DefaultTaxRule = u"CEIL(INT(VALUE*10)/10)";
 // The rate a choice dialog's item shows: its characters from position 33 on (at most
 // 100), trimmed.
 QString rateFromItem(const QString& item);
+
+// One rate a lookup found, for the conversion journal.
+struct RateUse {
+    enum class Source {
+        Database, // the one valid rate of the reference data
+        Choice,   // the user's choice among several valid rates
+        Host,     // the host's conversion, stored as a new rate
+    };
+    QString carrier;
+    QString from;
+    QString to;
+    double rate = 0; // 0: none was found, or the choice was cancelled
+    Source source = Source::Database;
+    int offered = 0;          // the valid rates found in the reference data
+    QDate validFrom, validTo; // the period of the rate taken from the reference data
+    bool stored = false;      // the host's rate went into the reference data
+    QString fareRule;         // the rules the lookup set
+    QString taxRule;
+};
 
 class RateLookup {
 public:
@@ -42,6 +63,9 @@ public:
 
     QString FareRule;
     QString TaxRule;
+    // Every lookup that asked the reference data or the host, in order; the caller
+    // empties it.
+    std::vector<RateUse> Used;
 
 private:
     double hostRate(const QString& carrier, const QString& from, const QString& to);

@@ -49,16 +49,6 @@ bool splitFields(const QString& line, QChar separator, QStringList* fields)
     return !quoted;
 }
 
-std::optional<QDate> dateOf(const QString& text)
-{
-    for (const QString& format : {u"dd.MM.yyyy"_s, u"yyyy-MM-dd"_s}) {
-        const QDate d = QDate::fromString(text, format);
-        if (d.isValid())
-            return d;
-    }
-    return std::nullopt;
-}
-
 QString day(const QDate& d) { return d.isValid() ? d.toString(u"dd.MM.yyyy"_s) : u"open"_s; }
 
 } // namespace
@@ -127,7 +117,7 @@ RateImport readRateFile(const QByteArray& content)
         else
             r.rate = *rate;
         for (const auto& [column, target] : {std::pair{4, &r.validFrom}, std::pair{5, &r.validTo}}) {
-            if (const auto d = dateOf(fields[column]))
+            if (const auto d = base::numbers::parseDay(fields[column]))
                 *target = *d;
             else
                 problem(number, Columns[column],

@@ -9,13 +9,12 @@
 #include <QStringEncoder>
 #include <QTemporaryDir>
 
+#include "support/unprivileged.h"
+
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
-
-#include <functional>
 
 using namespace base;
 
@@ -43,22 +42,7 @@ protected:
     QTemporaryDir dir;
 };
 
-// Runs f where folder permissions apply: as root, in a child process that has given up
-// its privileges (root may write into any folder).
-int runUnprivileged(const std::function<int()>& f)
-{
-    if (geteuid() != 0)
-        return f();
-    const pid_t pid = fork();
-    if (pid == 0) {
-        if (setgid(65534) != 0 || setuid(65534) != 0)
-            _exit(99);
-        _exit(f());
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 98;
-}
+using testsupport::runUnprivileged;
 
 } // namespace
 
@@ -111,15 +95,20 @@ TEST_P(FileLocationsTest, BesideTheProgramWhereItsFileIsOrCanBe)
             return 2;
         const FileLocations expected =
             c.perUser ? FileLocations{root + q(u"/home/.config/sprrate/sprrate.INI"),
-                                      root + q(u"/home/.local/share/sprrate/sprrate.gdb"), true}
+                                      root + q(u"/home/.local/share/sprrate/sprrate.gdb"),
+                                      root + q(u"/home/.local/share/sprrate/sprrate-journal.jsonl"),
+                                      true}
                       : FileLocations{bin + q(u"/sprrate.INI"),
-                                      root + q(u"/opt/sprrate/data/sprrate.gdb"), false};
+                                      root + q(u"/opt/sprrate/data/sprrate.gdb"),
+                                      bin + q(u"/sprrate-journal.jsonl"), false};
         if (at.settingsFile != expected.settingsFile)
             return 3;
+        if (at.journalFile != expected.journalFile)
+            return 5;
         return at.defaultDatabase == expected.defaultDatabase ? 0 : 4;
     });
     chmod(QFile::encodeName(bin).constData(), 0755);
-    EXPECT_EQ(result, 0) << "2: per-user or not, 3: settings file, 4: database";
+    EXPECT_EQ(result, 0) << "2: per-user or not, 3: settings file, 4: database, 5: journal";
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -258,29 +247,41 @@ INSTANTIATE_TEST_SUITE_P(Cases, IniBoolTest,
                                          BoolCase{"FLAG=0 ; off", true, true},
                                          BoolCase{"", true, true}));
 
-struct DbTimeoutCase {
+struct RangedCase {
     const char* line; // empty: no key at all
-    int expected;     // seconds
+    int Settings::*value;
+    int expected;
 };
 
-class DbTimeoutTest : public IniFixture, public testing::WithParamInterface<DbTimeoutCase> {};
+class RangedIntegerTest : public IniFixture, public testing::WithParamInterface<RangedCase> {};
 
-// The database time limit, both sides of its range; outside it the default holds.
-TEST_P(DbTimeoutTest, SecondsFromOneToAnHour)
+// The keys that take a number within a range, both sides of it; outside it the default
+// holds: the database time limit (seconds, 1 to 3600) and the journal's size (megabytes,
+// 1 to 100).
+TEST_P(RangedIntegerTest, OutsideItsRangeTheDefaultHolds)
 {
     writeFile(QByteArray("[MAIN]\n") + GetParam().line + "\n");
-    EXPECT_EQ(readSettings(path(), q(u"/db/sprrate.gdb")).dbTimeout, GetParam().expected)
+    EXPECT_EQ(readSettings(path(), q(u"/db/sprrate.gdb")).*GetParam().value, GetParam().expected)
         << GetParam().line;
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, DbTimeoutTest,
-                         testing::Values(DbTimeoutCase{"", 15}, DbTimeoutCase{"DBTIMEOUT=1", 1},
-                                         DbTimeoutCase{"DBTIMEOUT=0", 15},
-                                         DbTimeoutCase{"DBTIMEOUT=-3", 15},
-                                         DbTimeoutCase{"dbtimeout= 60", 60},
-                                         DbTimeoutCase{"DBTIMEOUT=3600", 3600},
-                                         DbTimeoutCase{"DBTIMEOUT=3601", 15},
-                                         DbTimeoutCase{"DBTIMEOUT=soon", 15}));
+constexpr auto timeout = &Settings::dbTimeout;
+constexpr auto journal = &Settings::journalSize;
+INSTANTIATE_TEST_SUITE_P(Cases, RangedIntegerTest,
+                         testing::Values(RangedCase{"", timeout, 15},
+                                         RangedCase{"DBTIMEOUT=1", timeout, 1},
+                                         RangedCase{"DBTIMEOUT=0", timeout, 15},
+                                         RangedCase{"DBTIMEOUT=-3", timeout, 15},
+                                         RangedCase{"dbtimeout= 60", timeout, 60},
+                                         RangedCase{"DBTIMEOUT=3600", timeout, 3600},
+                                         RangedCase{"DBTIMEOUT=3601", timeout, 15},
+                                         RangedCase{"DBTIMEOUT=soon", timeout, 15},
+                                         RangedCase{"", journal, 10},
+                                         RangedCase{"JOURNALSIZE=1", journal, 1},
+                                         RangedCase{"JOURNALSIZE=100", journal, 100},
+                                         RangedCase{"JOURNALSIZE=0", journal, 10},
+                                         RangedCase{"JOURNALSIZE=101", journal, 10},
+                                         RangedCase{"JOURNALSIZE=25MB", journal, 10}));
 
 TEST_F(IniFixture, ValuesAreCutAt2047Characters)
 {

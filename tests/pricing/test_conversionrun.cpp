@@ -4,6 +4,7 @@
 #include "app/application.h"
 #include "host/termlinkclient.h"
 #include "pricing/conversionrun.h"
+#include "pricing/journal.h"
 #include "refdata/referencedb.h"
 
 #include "support/qstringprint.h"
@@ -13,7 +14,9 @@
 #include "support/testdatabase.h"
 #include "support/velmoraterm.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -168,6 +171,24 @@ TEST_P(ConversionRun, SendsExactlyTheseCommands)
     }
     EXPECT_EQ(result.updateCommands, updates);
     EXPECT_EQ(a->hostLink().hostSession(), nullptr) << "the toolkit objects are released";
+
+    // The run's one entry in the journal tells what the agent saw and what went out.
+    const pricing::History history = pricing::readHistory(a->journalFile(), {});
+    ASSERT_EQ(history.entries.size(), 1u);
+    const pricing::JournalEntry& entry = history.entries.front();
+    EXPECT_EQ(entry.job, pricing::journal::Run);
+    EXPECT_EQ(entry.outcome, c.outcome == Outcome::Converted ? pricing::journal::Converted
+                             : c.outcome == Outcome::Failed  ? pricing::journal::Failed
+                                                             : pricing::journal::Stopped);
+    EXPECT_EQ(entry.sent, updates);
+    EXPECT_EQ(entry.planned.mid(0, updates.size()), updates) << "sent in the order planned";
+    if (c.outcome == Outcome::Converted) {
+        EXPECT_EQ(entry.planned, updates);
+        EXPECT_EQ(entry.messages,
+                  c.messages + QStringList{pricing::convertedSummary(result, a->pricing().FareRate)});
+    } else {
+        EXPECT_EQ(entry.messages, c.messages);
+    }
 }
 
 const QString rateNotFoundUsd = u"Currency rate not found !\r\n\r\nBefore convert SPR please type\r\n"
@@ -612,6 +633,126 @@ TEST_F(RunFixture, DatabaseThatCannotOpenReachesTheCaller)
     a->database().setLocation(folder.filePath(u"missing/none.gdb"_s), u"sysdba"_s, u"x"_s);
     EXPECT_THROW(a->btnRunClick(), refdata::DbError);
     EXPECT_TRUE(terminal.journal().isEmpty());
+    // The run is in the conversion journal with the error the caller reports.
+    const pricing::History history = pricing::readHistory(a->journalFile(), {});
+    ASSERT_EQ(history.entries.size(), 1u);
+    EXPECT_EQ(history.entries[0].outcome, pricing::journal::Failed);
+    ASSERT_EQ(history.entries[0].messages.size(), 1);
+    EXPECT_TRUE(history.entries[0].messages[0].contains(u"none.gdb"_s))
+        << history.entries[0].messages[0].toStdString();
+}
+
+// --- the conversion journal ---------------------------------------------------------
+
+TEST_F(RunFixture, JournalTellsTheRecordItsRatesRulesAndCommands)
+{
+    startTerminal({"", standardRecord(), {}, {}, {}, {}, {}, Outcome::Converted});
+    auto a = application();
+    ASSERT_EQ(a->btnRunClick().outcome, Outcome::Converted);
+    const pricing::History history = pricing::readHistory(a->journalFile(), {});
+    ASSERT_EQ(history.entries.size(), 1u);
+    const pricing::JournalEntry& e = history.entries[0];
+    EXPECT_EQ(e.user, base::systemUserName());
+    EXPECT_LE(std::abs(e.time.secsTo(QDateTime::currentDateTime())), 120);
+    EXPECT_EQ((QStringList{e.record, e.carrier, e.from, e.to}),
+              (QStringList{u"01"_s, u"LH"_s, u"USD"_s, u"RUB"_s}));
+    ASSERT_EQ(e.rates.size(), 1u);
+    EXPECT_EQ(e.rates[0].source, rates::RateUse::Source::Database);
+    EXPECT_EQ(e.rates[0].rate, 92.8);
+    EXPECT_EQ(e.rates[0].validFrom, QDate::currentDate().addDays(-1));
+    EXPECT_EQ(e.rates[0].fareRule, u"CEIL(VALUE/5)*5"_s);
+    // The fare's equivalent and each tax, with the amount each rule rounded.
+    ASSERT_EQ(e.rules.size(), 3u);
+    const struct {
+        QString use, rule;
+        double amount, result;
+    } rules[] = {{u"fare"_s, u"CEIL(VALUE/5)*5"_s, 566.0 * 92.8, 52525},
+                 {u"tax 1 YQ"_s, u"CEIL(INT(VALUE*10)/10)"_s, 13.6 * 92.8, 1262},
+                 {u"tax 2 DE"_s, u"CEIL(INT(VALUE*10)/10)"_s, 4.4 * 92.8, 409}};
+    for (std::size_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(e.rules[i].use, rules[i].use);
+        EXPECT_EQ(e.rules[i].rule, rules[i].rule);
+        EXPECT_EQ(e.rules[i].amount, rules[i].amount);
+        EXPECT_EQ(e.rules[i].result, rules[i].result);
+    }
+    EXPECT_EQ(e.sent, QStringList({u"TTI/T01/K2USD92.8000"_s, u"TTK/T01/ERUB52525.00/X"_s}) +
+                          standardTaxes);
+}
+
+TEST_F(RunFixture, JournalTellsTheRateTheAgentChose)
+{
+    addRate(u"USD"_s, u"RUB"_s, u"LH"_s, 93.25);
+    ui.rateAnswers.push_back(u"93.2500"_s);
+    startTerminal({"", standardRecord(), {}, {}, {}, {}, {}, Outcome::Converted});
+    auto a = application();
+    ASSERT_EQ(a->btnRunClick().outcome, Outcome::Converted);
+    const pricing::History history = pricing::readHistory(a->journalFile(), {});
+    ASSERT_EQ(history.entries.size(), 1u);
+    ASSERT_EQ(history.entries[0].rates.size(), 1u);
+    const rates::RateUse& use = history.entries[0].rates[0];
+    EXPECT_EQ(use.source, rates::RateUse::Source::Choice);
+    EXPECT_EQ(use.offered, 2);
+    EXPECT_EQ(use.rate, 93.25);
+}
+
+// A terminal on which the record is converted twice: the answer to each update command
+// shows the record again.
+const RunCase twoRuns{"", standardRecord(), u"match TT[IK]/T01/.* => spr"_s, {}, {}, {}, {},
+                      Outcome::Converted};
+
+// A journal that cannot be written never stops a run, and the agent is told once.
+TEST_F(RunFixture, JournalThatCannotBeWrittenIsSaidOnceAndRunsGoOn)
+{
+    if (!QFile::exists(u"/dev/full"_s))
+        GTEST_SKIP() << "this machine has no /dev/full";
+    // Every write to /dev/full fails as on a full disk.
+    ASSERT_TRUE(QFile::link(u"/dev/full"_s, folder.filePath(u"sprrate-journal.jsonl"_s)));
+    startTerminal(twoRuns);
+    auto a = application();
+    EXPECT_EQ(a->btnRunClick().outcome, Outcome::Converted);
+    EXPECT_EQ(a->btnRunClick().outcome, Outcome::Converted);
+    ASSERT_EQ(ui.messages.size(), 1) << ui.messages.join(u"\n"_s).toStdString();
+    EXPECT_TRUE(ui.messages[0].startsWith(u"The conversion journal \""_s +
+                                          QDir::toNativeSeparators(a->journalFile().path()) +
+                                          u"\" could not be written: "_s))
+        << ui.messages[0].toStdString();
+    EXPECT_EQ(terminal.journal().count(u"TTI/T01/K2USD92.8000"_s), 2);
+}
+
+// JOURNALSIZE in megabytes: a journal beyond it starts anew, the full one kept as the old.
+TEST_F(RunFixture, JournalStartsAnewAtTheSizeOfTheSettings)
+{
+    const QString path = folder.filePath(u"sprrate-journal.jsonl"_s);
+    const QByteArray line = QByteArray(1023, 'x') + '\n';
+    {
+        QFile f(path);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        for (int i = 0; i < 2048; ++i) // 2 MB of earlier lines
+            f.write(line);
+    }
+    startTerminal(twoRuns);
+    testsupport::writeSettingsFile(folder, "[MAIN]\nDATABASE=" + s_db->path().toUtf8() +
+                                               "\nJOURNALSIZE=3\n");
+    host::registerTermLink(registry, {terminal.socket(), std::chrono::seconds(30)});
+    auto a = testsupport::startApplication(folder, registry, ui);
+    ASSERT_EQ(a->journalFile().path(), path);
+    ASSERT_EQ(a->btnRunClick().outcome, Outcome::Converted);
+    EXPECT_FALSE(QFile::exists(a->journalFile().oldPath())) << "3 MB are not reached";
+    testsupport::writeSettingsFile(folder, "[MAIN]\nDATABASE=" + s_db->path().toUtf8() +
+                                               "\nJOURNALSIZE=2\n");
+    a->readSettings();
+    ASSERT_EQ(a->btnRunClick().outcome, Outcome::Converted);
+    // The old file: the earlier lines and the first run's entry; the new: the second's.
+    QFile old(a->journalFile().oldPath());
+    ASSERT_TRUE(old.open(QIODevice::ReadOnly));
+    const QList<QByteArray> oldLines = old.readAll().split('\n');
+    ASSERT_EQ(oldLines.size(), 2048 + 2);
+    EXPECT_TRUE(pricing::journalEntry(oldLines[2048]));
+    const pricing::History history = pricing::readHistory(a->journalFile(), {});
+    EXPECT_EQ(history.unreadable, 2048) << "the earlier lines are no entries";
+    ASSERT_EQ(history.entries.size(), 2u);
+    EXPECT_EQ(QFile(path).size(), pricing::journalLine(history.entries[0]).size() + 1)
+        << "the new file holds the one entry";
 }
 
 } // namespace

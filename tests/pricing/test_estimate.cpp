@@ -4,6 +4,7 @@
 #include "app/application.h"
 #include "host/termlinkclient.h"
 #include "pricing/estimate.h"
+#include "pricing/journal.h"
 #include "refdata/referencedb.h"
 #include "support/qstringprint.h"
 #include "support/qtapp.h"
@@ -186,6 +187,27 @@ TEST_P(Estimate, ShowsTheseFieldsAndMessages)
     }
     EXPECT_TRUE(terminal.journal().isEmpty()) << "the estimate sends no host command";
     EXPECT_EQ(a->hostLink().hostSession(), nullptr) << "the toolkit objects are released";
+
+    // The estimate's one entry in the journal: what the agent saw, and the dialog's fields.
+    const pricing::History history = pricing::readHistory(a->journalFile(), {});
+    ASSERT_EQ(history.entries.size(), 1u);
+    const pricing::JournalEntry& entry = history.entries.front();
+    EXPECT_EQ(entry.job, pricing::journal::Estimate);
+    EXPECT_EQ(entry.messages, c.messages);
+    EXPECT_TRUE(entry.planned.isEmpty() && entry.sent.isEmpty());
+    EXPECT_EQ(entry.image.has_value(), shown);
+    if (entry.image && c.dialog)
+        expectFields(*entry.image, *c.dialog);
+    const bool failed = !c.messages.isEmpty() &&
+                        c.messages.constLast().startsWith(pricing::NotEstimatedMessage);
+    EXPECT_EQ(entry.outcome, failed  ? pricing::journal::Failed
+                             : shown ? pricing::journal::Shown
+                                     : pricing::journal::Stopped);
+    if (shown) {
+        ASSERT_FALSE(entry.rates.empty());
+        EXPECT_EQ(entry.rates[0].rate, a->pricing().FareRate);
+        EXPECT_FALSE(entry.rules.empty());
+    }
 }
 
 const QString threeTaxes = fareEur + equivUsd + yq + de + uh + totalUsd;
@@ -524,6 +546,10 @@ TEST_F(EstimateFixture, DatabaseThatCannotOpenReachesTheCaller)
     a->database().setLocation(folder.filePath(u"missing/none.gdb"_s), u"sysdba"_s, u"x"_s);
     EXPECT_THROW(a->btnInformPricingClick(), refdata::DbError);
     EXPECT_TRUE(ui.messages.isEmpty());
+    const pricing::History history = pricing::readHistory(a->journalFile(), {});
+    ASSERT_EQ(history.entries.size(), 1u);
+    EXPECT_EQ(history.entries[0].job, pricing::journal::Estimate);
+    EXPECT_EQ(history.entries[0].outcome, pricing::journal::Failed);
 }
 
 } // namespace

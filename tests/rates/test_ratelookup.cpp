@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 
 using namespace rates;
@@ -76,12 +77,25 @@ TEST_F(RatesTest, OneValidRateIsReturnedAtFullPrecisionWithoutAChoice)
     EXPECT_EQ(l.TaxRule, u"CEIL(INT(VALUE*10)/10)"_s);
     EXPECT_TRUE(ui.rateChoices.empty());
     EXPECT_TRUE(conversions.empty());
+    // The journal learns the row taken.
+    ASSERT_EQ(l.Used.size(), 1u);
+    const RateUse& use = l.Used[0];
+    EXPECT_EQ(use.source, RateUse::Source::Database);
+    EXPECT_EQ(use.rate, 92.123456);
+    EXPECT_EQ(use.offered, 1);
+    EXPECT_EQ(use.validFrom, QDate::currentDate().addDays(-1));
+    EXPECT_EQ(use.validTo, QDate::currentDate().addDays(1));
+    EXPECT_EQ((QStringList{use.carrier, use.from, use.to, use.fareRule, use.taxRule}),
+              (QStringList{u"SU"_s, u"USD"_s, u"RUB"_s, u"CEIL(VALUE/5)*5"_s,
+                           u"CEIL(INT(VALUE*10)/10)"_s}));
 }
 
 struct ChoiceCase {
     const char* name;
     std::optional<QString> answer;
     double expected;
+    int validFrom = 0; // the chosen row's period in days from today; 0 and 0: none
+    int validTo = 0;
 };
 
 class RateChoiceTest : public RatesTest, public testing::WithParamInterface<ChoiceCase> {};
@@ -97,12 +111,20 @@ TEST_P(RateChoiceTest, SeveralValidRatesAreChosenFrom)
     EXPECT_EQ(ui.rateChoices[0], (QStringList{u"From:USD To:RUB Carrier:SU Rate:92.5000"_s,
                                               u"From:USD To:RUB Carrier:SU Rate:93.2500"_s}));
     EXPECT_EQ(l.TaxRule, u"CEIL(INT(VALUE*10)/10)"_s);
+    ASSERT_EQ(l.Used.size(), 1u);
+    const RateUse& use = l.Used[0];
+    EXPECT_EQ(use.source, RateUse::Source::Choice);
+    EXPECT_EQ(use.offered, 2);
+    EXPECT_EQ(use.rate, GetParam().expected);
+    const bool period = GetParam().validFrom != 0 || GetParam().validTo != 0;
+    EXPECT_EQ(use.validFrom, period ? QDate::currentDate().addDays(GetParam().validFrom) : QDate());
+    EXPECT_EQ(use.validTo, period ? QDate::currentDate().addDays(GetParam().validTo) : QDate());
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Answers, RateChoiceTest,
-    testing::Values(ChoiceCase{"SecondItemChosen", u"93.2500"_s, 93.25},
-                    ChoiceCase{"FirstItemChosen", u"92.5000"_s, 92.5},
+    testing::Values(ChoiceCase{"SecondItemChosen", u"93.2500"_s, 93.25, -2, 5},
+                    ChoiceCase{"FirstItemChosen", u"92.5000"_s, 92.5, -30, 30},
                     ChoiceCase{"OkWithoutSelection", u"0.0000"_s, 0.0},
                     ChoiceCase{"Cancelled", std::nullopt, 0.0},
                     ChoiceCase{"LabelNoNumber", u"abc"_s, 0.0}),
@@ -125,6 +147,10 @@ TEST_F(RatesTest, DatabaseOnlyWithoutValidRateKeepsThePreviousRules)
     EXPECT_EQ(l.FareRule, u"PREVIOUS FARE"_s);
     EXPECT_EQ(l.TaxRule, u"PREVIOUS TAX"_s);
     EXPECT_TRUE(conversions.empty()) << "database only never asks the host";
+    ASSERT_EQ(l.Used.size(), 1u);
+    EXPECT_EQ(l.Used[0].source, RateUse::Source::Database);
+    EXPECT_EQ(l.Used[0].rate, 0.0);
+    EXPECT_EQ(l.Used[0].offered, 0);
 }
 
 struct FallbackCase {
@@ -149,6 +175,12 @@ TEST_P(HostFallbackTest, RateFromTheHostIsStoredForToday)
     if (conversions.size() > 1) {
         EXPECT_EQ(conversions[1].amount, 10000);
     }
+
+    ASSERT_EQ(l.Used.size(), 1u);
+    EXPECT_EQ(l.Used[0].source, RateUse::Source::Host);
+    EXPECT_DOUBLE_EQ(l.Used[0].rate, std::max(GetParam().expectedRate, 0.0));
+    EXPECT_EQ(l.Used[0].stored, GetParam().expectedRate > 0);
+    EXPECT_EQ(l.Used[0].fareRule, DefaultFareRule);
 
     const auto stored = db.findRates(u"EUR"_s, u"RUB"_s, u"SU"_s);
     if (GetParam().expectedRate > 0) {

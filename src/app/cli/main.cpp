@@ -5,19 +5,23 @@
 //   sprrate-cli estimate [--rate N | --cancel-rate] [--socket NAME]
 //   sprrate-cli init-db  [--sample] [PATH]
 //   sprrate-cli import-rates FILE [--replace] [--yes]
+//   sprrate-cli history  [--record N] [--since DATE]
 //
 // run converts the stored pricing record on the terminal's display; estimate prints the
 // estimated ticket image of the display as the dialog's labelled fields; init-db makes a
 // new local reference database at PATH (default: the settings' DATABASE) from the
 // installed schema, with the sample data when asked; import-rates checks a CSV file of
 // rates (header FROM,TO,CARRIER,RATE,VALID_FROM,VALID_TO) and, with --yes, writes all of
-// them in one transaction (--replace: in place of the stored rates they overlap). Exit
+// them in one transaction (--replace: in place of the stored rates they overlap); history
+// prints the conversion journal's entries, newest first, of one record and from a day on
+// (DD.MM.YYYY or YYYY-MM-DD) when asked. Exit
 // status: 0 when the record was
 // converted (the ticket image shown, the database made), 1 when a message ended the job,
 // 2 for bad usage (also a --rate N beyond the rates the choice offers), 128 plus the
 // signal's number when SIGINT or SIGTERM ended it.
 #include "app/application.h"
 #include "app/consoleinteraction.h"
+#include "base/numbers.h"
 #include "base/stopsignals.h"
 #include "host/chosenlink.h"
 #include "refdata/newdatabase.h"
@@ -143,6 +147,21 @@ int importRates(app::Application& application, const QString& file, bool replace
     return 0;
 }
 
+int printHistory(const app::Application& application, const pricing::HistoryFilter& filter,
+                 QTextStream& out, QTextStream& err)
+{
+    const pricing::History history = pricing::readHistory(application.journalFile(), filter);
+    if (history.entries.empty()) {
+        out << "No entries in " << QDir::toNativeSeparators(application.journalFile().path())
+            << (filter.record.isEmpty() && filter.since.isNull() ? "" : " match") << ".\n";
+    } else {
+        out << pricing::historyTable(history);
+    }
+    if (history.unreadable > 0 || !history.error.isEmpty())
+        err << "sprrate-cli: " << pricing::historySummary(history) << '\n';
+    return history.error.isEmpty() ? 0 : 1;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -178,7 +197,9 @@ int main(int argc, char** argv)
     parser.addPositionalArgument(u"job"_s, u"run: convert the stored pricing record on the "
                                            u"terminal's display; estimate: print the "
                                            u"estimated ticket image of the display; init-db: "
-                                           u"make a new reference database."_s);
+                                           u"make a new reference database; import-rates: "
+                                           u"read rates from a CSV file; history: print the "
+                                           u"conversion journal."_s);
     parser.addPositionalArgument(u"path"_s, u"init-db: where the database goes (default: "
                                             u"DATABASE of the settings)."_s, u"[path]"_s);
     const QCommandLineOption rateOption(u"rate"_s,
@@ -193,8 +214,13 @@ int main(int argc, char** argv)
     const QCommandLineOption replaceOption(
         u"replace"_s, u"import-rates: replace the stored rates the file's rows overlap."_s);
     const QCommandLineOption yesOption(u"yes"_s, u"import-rates: write the rates."_s);
-    parser.addOptions(
-        {rateOption, cancelOption, socketOption, sampleOption, replaceOption, yesOption});
+    const QCommandLineOption recordOption(u"record"_s, u"history: the entries of one record."_s,
+                                          u"n"_s);
+    const QCommandLineOption sinceOption(
+        u"since"_s, u"history: the entries from a day on (DD.MM.YYYY or YYYY-MM-DD)."_s,
+        u"date"_s);
+    parser.addOptions({rateOption, cancelOption, socketOption, sampleOption, replaceOption,
+                       yesOption, recordOption, sinceOption});
     parser.addHelpOption();
     if (!parser.parse(core.arguments())) {
         err << parser.errorText() << '\n';
@@ -208,15 +234,31 @@ int main(int argc, char** argv)
     const bool initDb = !jobs.isEmpty() && jobs[0] == u"init-db";
     const bool import = jobs.size() == 2 && jobs[0] == u"import-rates";
     const bool hostJob = jobs.size() == 1 && (jobs[0] == u"run" || jobs[0] == u"estimate");
+    const bool history = jobs.size() == 1 && jobs[0] == u"history";
     const bool hostOptions =
         parser.isSet(rateOption) || parser.isSet(cancelOption) || parser.isSet(socketOption);
-    if (!(hostJob || import || (initDb && jobs.size() <= 2)) ||
-        ((initDb || import) && hostOptions) || (!initDb && parser.isSet(sampleOption)) ||
-        (!import && (parser.isSet(replaceOption) || parser.isSet(yesOption)))) {
+    if (!(hostJob || import || history || (initDb && jobs.size() <= 2)) ||
+        ((initDb || import || history) && hostOptions) ||
+        (!initDb && parser.isSet(sampleOption)) ||
+        (!import && (parser.isSet(replaceOption) || parser.isSet(yesOption))) ||
+        (!history && (parser.isSet(recordOption) || parser.isSet(sinceOption)))) {
         err << "usage: sprrate-cli run|estimate [--rate N | --cancel-rate] [--socket NAME]\n"
                "       sprrate-cli init-db [--sample] [PATH]\n"
-               "       sprrate-cli import-rates FILE [--replace] [--yes]\n";
+               "       sprrate-cli import-rates FILE [--replace] [--yes]\n"
+               "       sprrate-cli history [--record N] [--since DATE]\n";
         return 2;
+    }
+    pricing::HistoryFilter filter;
+    if (history) {
+        filter.record = parser.value(recordOption).trimmed();
+        if (parser.isSet(sinceOption)) {
+            const auto day = base::numbers::parseDay(parser.value(sinceOption).trimmed());
+            if (!day) {
+                err << "sprrate-cli: --since takes a day as DD.MM.YYYY or YYYY-MM-DD\n";
+                return 2;
+            }
+            filter.since = *day;
+        }
     }
     const bool estimate = jobs[0] == u"estimate";
 
@@ -258,6 +300,8 @@ int main(int argc, char** argv)
     application.readSettings();
     if (initDb)
         return initDatabase(application, jobs.value(1), parser.isSet(sampleOption), out, err);
+    if (history)
+        return printHistory(application, filter, out, err);
     if (import)
         return importRates(application, jobs[1], parser.isSet(replaceOption),
                            parser.isSet(yesOption), out, err);

@@ -342,3 +342,76 @@ TEST(CliImportRates, ChecksWritesAndRefuses)
     EXPECT_EQ(run({}, &out), 2);
     EXPECT_EQ(run({good, u"--sample"_s}, &out), 2);
 }
+
+namespace {
+using CliHistory = CliTest<int>;
+} // namespace
+
+// Each run leaves its entry, and "history" shows them newest first, of one record and
+// from a day on when asked.
+TEST_F(CliHistory, PrintsTheJournalNewestFirstAndFilters)
+{
+    testsupport::VelmoraTerm terminal;
+    terminal.start(recordScenario({}));
+    QTemporaryDir folder;
+    const QString program = folder.filePath(u"sprrate-cli"_s);
+    ASSERT_TRUE(QFile::copy(QStringLiteral(SPRRATE_CLI_PATH), program));
+    testsupport::writeSettingsFile(folder, "[MAIN]\nDATABASE=" + s_db->path().toUtf8() + "\n");
+    const auto cli = [&](const QStringList& args, QString* out = nullptr, QString* err = nullptr) {
+        QProcess p;
+        p.start(program, args);
+        p.waitForFinished(120000);
+        if (out)
+            *out = QString::fromUtf8(p.readAllStandardOutput());
+        if (err)
+            *err = QString::fromUtf8(p.readAllStandardError());
+        return p.exitCode();
+    };
+    QString out, err;
+    EXPECT_EQ(cli({u"history"_s}, &out), 0);
+    EXPECT_TRUE(out.startsWith(u"No entries in "_s)) << out.toStdString();
+
+    ASSERT_EQ(cli({u"run"_s, u"--socket"_s, terminal.socket()}), 0);
+    // The display now shows the host's acknowledgement, whose header names the record but
+    // which holds no amounts: this run fails with a message.
+    ASSERT_EQ(cli({u"run"_s, u"--socket"_s, terminal.socket()}), 1);
+
+    EXPECT_EQ(cli({u"history"_s}, &out, &err), 0) << err.toStdString();
+    QStringList lines = out.split(u'\n', Qt::SkipEmptyParts);
+    ASSERT_EQ(lines.size(), 3) << out.toStdString();
+    EXPECT_TRUE(lines[0].startsWith(u"Time"_s));
+    EXPECT_TRUE(lines[1].contains(u" failed "_s)) << lines[1].toStdString();
+    EXPECT_TRUE(lines[1].contains(u" 0 of 0"_s)) << lines[1].toStdString();
+    for (const QString& text : {u" run "_s, u" 01 "_s, u" LH "_s, u" USD "_s, u" RUB "_s,
+                                u" 92.8000 "_s, u" converted "_s, u" 4 of 4"_s})
+        EXPECT_TRUE(lines[2].contains(text)) << text.toStdString() << " in " << lines[2].toStdString();
+
+    EXPECT_EQ(cli({u"history"_s, u"--record"_s, u"1"_s}, &out), 0);
+    EXPECT_EQ(out.split(u'\n', Qt::SkipEmptyParts).size(), 3) << out.toStdString();
+    EXPECT_EQ(cli({u"history"_s, u"--record"_s, u"02"_s}, &out), 0);
+    EXPECT_TRUE(out.startsWith(u"No entries in "_s) && out.contains(u" match."_s)) << out.toStdString();
+
+    EXPECT_EQ(cli({u"history"_s, u"--since"_s, QDate::currentDate().toString(u"dd.MM.yyyy"_s)}, &out), 0);
+    EXPECT_EQ(out.split(u'\n', Qt::SkipEmptyParts).size(), 3) << out.toStdString();
+    EXPECT_EQ(cli({u"history"_s, u"--since"_s, QDate::currentDate().addDays(1).toString(Qt::ISODate)},
+                  &out),
+              0);
+    EXPECT_TRUE(out.startsWith(u"No entries in "_s) && out.contains(u" match."_s)) << out.toStdString();
+
+    // Bad usage.
+    EXPECT_EQ(cli({u"history"_s, u"--since"_s, u"31.02.2026"_s}, nullptr, &err), 2);
+    EXPECT_TRUE(err.contains(u"--since takes a day"_s)) << err.toStdString();
+    EXPECT_EQ(cli({u"run"_s, u"--record"_s, u"1"_s}, nullptr, &err), 2);
+    EXPECT_EQ(cli({u"history"_s, u"--socket"_s, u"x"_s}, nullptr, &err), 2);
+
+    // A line cut short by a crash is left out, and said so.
+    {
+        QFile journal(folder.filePath(u"sprrate-journal.jsonl"_s));
+        ASSERT_TRUE(journal.open(QIODevice::Append));
+        journal.write("{\"time\":");
+    }
+    EXPECT_EQ(cli({u"history"_s}, &out, &err), 0);
+    EXPECT_EQ(out.split(u'\n', Qt::SkipEmptyParts).size(), 3);
+    EXPECT_TRUE(err.contains(u"1 line of the journal is no entry and is left out"_s))
+        << err.toStdString();
+}

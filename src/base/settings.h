@@ -14,6 +14,7 @@ inline constexpr QStringView RateWindow = u"RATEWINDOW";
 inline constexpr QStringView CurrencyWindow = u"CURRENCYWINDOW";
 inline constexpr QStringView ProviderWindow = u"PROVIDERWINDOW";
 inline constexpr QStringView TaxWindow = u"TAXWINDOW";
+inline constexpr QStringView HistoryWindow = u"HISTORYWINDOW";
 } // namespace section
 
 namespace key {

@@ -376,10 +376,12 @@ QString historyDetails(const JournalEntry& e)
     return lines.join(u'\n');
 }
 
-QString historySummary(const History& history)
+QString historySummary(const History& history, std::optional<std::size_t> shown)
 {
     const std::size_t n = history.entries.size();
     QString text = n == 1 ? u"1 entry"_s : u"%1 entries"_s.arg(n);
+    if (shown && *shown != n)
+        text = u"%1 of "_s.arg(*shown) + text;
     if (history.unreadable == 1)
         text += u"; 1 line of the journal is no entry and is left out"_s;
     else if (history.unreadable > 1)

@@ -114,7 +114,8 @@ QString historyTable(const History& history);
 // Everything an entry holds beyond its line: the rates and where they came from, the
 // rules applied, the commands planned and sent, and the messages, one item a line.
 QString historyDetails(const JournalEntry& entry);
-// What the history says under its table: how many entries, and what it left out.
-QString historySummary(const History& history);
+// What the history says under its table: how many entries ("3 of 10 entries" when a
+// filter shows `shown` of them), and what it left out.
+QString historySummary(const History& history, std::optional<std::size_t> shown = std::nullopt);
 
 } // namespace pricing

@@ -188,6 +188,9 @@ TEST(History, NewestFirstOverBothFilesWithWhatIsNoEntryCounted)
     const History one = readHistory(file, {u"3"_s, {}});
     ASSERT_EQ(one.entries.size(), 1u);
     EXPECT_EQ(one.entries[0].record, u"03"_s);
+    EXPECT_EQ(historySummary(all, 1),
+              u"1 of 4 entries; 1 line of the journal is no entry and is left out."_s);
+    EXPECT_EQ(historySummary(one), u"1 entry; 1 line of the journal is no entry and is left out."_s);
 }
 
 TEST(History, TableKeepsEachColumnInLine)

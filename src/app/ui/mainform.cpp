@@ -4,6 +4,7 @@
 #include "app/ui/setupform.h"
 #include "base/ui/messages.h"
 #include "base/ui/placement.h"
+#include "pricing/ui/history.h"
 #include "pricing/ui/ticketimage.h"
 #include "rates/ui/rateselector.h"
 #include "refdata/ui/currency.h"
@@ -73,6 +74,8 @@ TGeneralForm::TGeneralForm(const QString& programPath, const host::AutomationReg
         ->setObjectName(u"Carrier1"_s);
     PopupMenu->addSeparator();
     PopupMenu->addAction(u"Setup"_s, this, &TGeneralForm::Setup1Click)->setObjectName(u"Setup1"_s);
+    PopupMenu->addAction(u"History"_s, this, &TGeneralForm::History1Click)
+        ->setObjectName(u"History1"_s);
 
     lConfirmation = new QLabel(this, Qt::ToolTip | Qt::FramelessWindowHint);
     lConfirmation->setObjectName(u"lConfirmation"_s);
@@ -98,6 +101,7 @@ TGeneralForm::TGeneralForm(const QString& programPath, const host::AutomationReg
     SetectRateForm = new TSetectRateForm(this);
     dlgTicketImage = new TdlgTicketImage(this);
     formTaxes = new TformTaxes(ini, db, this);
+    formHistory = new TformHistory(ini, m_app->journalFile(), this);
     m_ui->setDialogs(SetectRateForm, dlgTicketImage);
 }
 
@@ -255,6 +259,8 @@ void TGeneralForm::Currency1Click() { formCurrency->showList(); }
 void TGeneralForm::TaxesClick() { formTaxes->showList(); }
 
 void TGeneralForm::Carrier1Click() { formProvider->showList(); }
+
+void TGeneralForm::History1Click() { formHistory->showHistory(); }
 
 void TGeneralForm::Setup1Click()
 {

@@ -21,6 +21,7 @@ class TdlgTicketImage;
 class TformCurrency;
 class TformProvider;
 class TformRate;
+class TformHistory;
 class TformSetup;
 class TformTaxes;
 
@@ -69,6 +70,7 @@ public:
     TSetectRateForm* SetectRateForm;
     TdlgTicketImage* dlgTicketImage;
     TformTaxes* formTaxes;
+    TformHistory* formHistory;
 
     void btnRunClick();
     void btnInformPricingClick();
@@ -79,6 +81,7 @@ public:
     void TaxesClick();
     void Carrier1Click();
     void Setup1Click();
+    void History1Click();
 
     // The program's end asked for from outside (a signal): no question, the position is
     // written, the strip closes and closed() follows.

@@ -315,6 +315,15 @@ QString historyDetails(const JournalEntry& e)
         for (const QString& item : items)
             lines << u"  "_s + item;
     };
+    // What went to the host first: that is what a record's check starts from.
+    if (e.job == journal::Run) {
+        section(u"Commands planned"_s, e.planned);
+        section(u"Commands sent"_s, e.sent);
+    }
+    QStringList messages;
+    for (const QString& m : e.messages)
+        messages << QString(m).replace(u"\r\n"_s, u"\n"_s).replace(u'\n', u' ').simplified();
+    section(u"Messages"_s, messages);
     QStringList rates;
     for (const rates::RateUse& r : e.rates) {
         QString text = u"%1 %2 -> %3: "_s.arg(r.carrier.isEmpty() ? u"(no carrier)"_s : r.carrier,
@@ -356,10 +365,6 @@ QString historyDetails(const JournalEntry& e)
                                                      : u"could not be evaluated"_s);
     }
     section(u"Rules applied"_s, rules);
-    if (e.job == journal::Run) {
-        section(u"Commands planned"_s, e.planned);
-        section(u"Commands sent"_s, e.sent);
-    }
     if (e.image) {
         QStringList image;
         for (const auto& [name, field] : imageFields) {
@@ -369,10 +374,6 @@ QString historyDetails(const JournalEntry& e)
         }
         section(u"Ticket image"_s, image);
     }
-    QStringList messages;
-    for (const QString& m : e.messages)
-        messages << QString(m).replace(u"\r\n"_s, u"\n"_s).replace(u'\n', u' ').simplified();
-    section(u"Messages"_s, messages);
     return lines.join(u'\n');
 }
 

@@ -111,8 +111,8 @@ QStringList historyColumns();
 QStringList historyCells(const JournalEntry& entry);
 // The history as text: a line of titles and a line per entry, in aligned columns.
 QString historyTable(const History& history);
-// Everything an entry holds beyond its line: the rates and where they came from, the
-// rules applied, the commands planned and sent, and the messages, one item a line.
+// Everything an entry holds beyond its line: the commands planned and sent, the messages,
+// the rates and where they came from and the rules applied, one item a line.
 QString historyDetails(const JournalEntry& entry);
 // What the history says under its table: how many entries ("3 of 10 entries" when a
 // filter shows `shown` of them), and what it left out.

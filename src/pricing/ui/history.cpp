@@ -71,14 +71,14 @@ TformHistory::TformHistory(const QString& iniPath, const base::JournalFile& file
     mCommands = new QPlainTextEdit(this);
     mCommands->setObjectName(u"mCommands"_s);
     mCommands->setReadOnly(true);
-    mCommands->setLineWrapMode(QPlainTextEdit::NoWrap);
+    mCommands->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     mCommands->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
 
     auto* split = new QSplitter(Qt::Vertical, this);
     split->addWidget(gEntries);
     split->addWidget(mCommands);
-    split->setStretchFactor(0, 3);
-    split->setStretchFactor(1, 2);
+    split->setStretchFactor(0, 1);
+    split->setStretchFactor(1, 1);
     split->setChildrenCollapsible(false);
 
     auto* bottom = new QHBoxLayout;

@@ -44,9 +44,14 @@ FileLocations fileLocations(const QString& programPath)
     const auto journalBeside = [](const QString& file) {
         return QFileInfo(file).absolutePath() + u'/' + JournalFileName.toString();
     };
-    if (QFileInfo::exists(beside) || (folder.isDir() && folder.isWritable()))
+    const QString perUserJournal = journalBeside(perUserDatabase());
+    if (folder.isDir() && folder.isWritable())
         return {beside, defaultDatabasePath(program.absolutePath()), journalBeside(beside), false};
-    return {perUserSettingsFile(), perUserDatabase(), journalBeside(perUserDatabase()), true};
+    // A settings file beside a program the user cannot write to: the journal, which every
+    // job writes, is the user's own.
+    if (QFileInfo::exists(beside))
+        return {beside, defaultDatabasePath(program.absolutePath()), perUserJournal, false};
+    return {perUserSettingsFile(), perUserDatabase(), perUserJournal, true};
 }
 
 } // namespace base

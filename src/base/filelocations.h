@@ -11,8 +11,8 @@ struct FileLocations {
     QString settingsFile;
     // The DATABASE a settings file without that key means.
     QString defaultDatabase;
-    // The conversion journal: beside the settings file for a program in a folder of its
-    // own, in the user's data folder (beside the default database) otherwise.
+    // The conversion journal: beside the settings file for a program in a folder the user
+    // may write, in the user's data folder (beside the per-user database) otherwise.
     QString journalFile;
     // True when both are in the user's folders rather than beside the program.
     bool perUser = false;

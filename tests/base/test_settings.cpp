@@ -100,7 +100,10 @@ TEST_P(FileLocationsTest, BesideTheProgramWhereItsFileIsOrCanBe)
                                       true}
                       : FileLocations{bin + q(u"/sprrate.INI"),
                                       root + q(u"/opt/sprrate/data/sprrate.gdb"),
-                                      bin + q(u"/sprrate-journal.jsonl"), false};
+                                      c.folderWritable
+                                          ? bin + q(u"/sprrate-journal.jsonl")
+                                          : root + q(u"/home/.local/share/sprrate/sprrate-journal.jsonl"),
+                                      false};
         if (at.settingsFile != expected.settingsFile)
             return 3;
         if (at.journalFile != expected.journalFile)

@@ -10,7 +10,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QTableWidget>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
@@ -36,6 +36,11 @@ pricing::JournalEntry entry(const QString& record, int daysAgo, QStringView job,
     e.outcome = (job == pricing::journal::Run ? pricing::journal::Converted : pricing::journal::Shown)
                     .toString();
     return e;
+}
+
+QString cell(const TformHistory& form, int row, int column)
+{
+    return form.gEntries->model()->index(row, column).data().toString();
 }
 
 } // namespace
@@ -72,14 +77,14 @@ void TestHistory::newestFirstWithTheSelectedEntrysCommands()
 {
     TformHistory form(ini(), *m_file);
     form.refresh();
-    QCOMPARE(form.gEntries->rowCount(), 3);
-    QCOMPARE(form.gEntries->columnCount(), pricing::historyColumns().size());
-    QCOMPARE(form.gEntries->item(0, 2)->text(), u"estimate"_s);
-    QCOMPARE(form.gEntries->item(1, 3)->text(), u"02"_s);
-    QCOMPARE(form.gEntries->item(2, 3)->text(), u"01"_s);
-    QCOMPARE(form.gEntries->item(2, 9)->text(), u"2 of 2"_s);
+    QCOMPARE(form.gEntries->model()->rowCount(), 3);
+    QCOMPARE(form.gEntries->model()->columnCount(), pricing::historyColumns().size());
+    QCOMPARE(cell(form, 0, 2), u"estimate"_s);
+    QCOMPARE(cell(form, 1, 3), u"02"_s);
+    QCOMPARE(cell(form, 2, 3), u"01"_s);
+    QCOMPARE(cell(form, 2, 9), u"2 of 2"_s);
     // The newest is selected, and what it holds is below.
-    QCOMPARE(form.gEntries->currentRow(), 0);
+    QCOMPARE(form.gEntries->currentIndex().row(), 0);
     QCOMPARE(form.mCommands->toPlainText(), pricing::historyDetails(*form.entryAt(0)));
     form.gEntries->selectRow(2);
     QVERIFY2(form.mCommands->toPlainText().contains(
@@ -95,8 +100,8 @@ void TestHistory::filterByRecordAndDay()
     TformHistory form(ini(), *m_file);
     form.refresh();
     QTest::keyClicks(form.eRecord, u"1"_s);
-    QCOMPARE(form.gEntries->rowCount(), 1);
-    QCOMPARE(form.gEntries->item(0, 3)->text(), u"01"_s);
+    QCOMPARE(form.gEntries->model()->rowCount(), 1);
+    QCOMPARE(cell(form, 0, 3), u"01"_s);
     QVERIFY(form.mCommands->toPlainText().contains(u"TTK/T01/ERUB52525.00/X"_s));
     QVERIFY2(form.lSummary->text().startsWith(u"1 of 3 entries"_s), qPrintable(form.lSummary->text()));
     form.eRecord->clear();
@@ -104,14 +109,14 @@ void TestHistory::filterByRecordAndDay()
     form.cSince->click();
     QVERIFY(form.eSince->isEnabled());
     QCOMPARE(form.eSince->date(), QDate::currentDate());
-    QCOMPARE(form.gEntries->rowCount(), 2);
+    QCOMPARE(form.gEntries->model()->rowCount(), 2);
     form.eSince->setDate(QDate::currentDate().addDays(-2));
-    QCOMPARE(form.gEntries->rowCount(), 3);
+    QCOMPARE(form.gEntries->model()->rowCount(), 3);
     form.eSince->setDate(QDate::currentDate().addDays(1));
-    QCOMPARE(form.gEntries->rowCount(), 0);
+    QCOMPARE(form.gEntries->model()->rowCount(), 0);
     QCOMPARE(form.mCommands->toPlainText(), QString());
     form.cSince->click();
-    QCOMPARE(form.gEntries->rowCount(), 3);
+    QCOMPARE(form.gEntries->model()->rowCount(), 3);
 }
 
 void TestHistory::readOnly()
@@ -127,7 +132,7 @@ void TestHistory::readOnly()
     form.gEntries->setFocus();
     QTest::keyClick(form.gEntries, Qt::Key_Delete);
     QTest::keyClick(form.gEntries, Qt::Key_F2);
-    QCOMPARE(form.gEntries->rowCount(), 3);
+    QCOMPARE(form.gEntries->model()->rowCount(), 3);
     QFile f(m_file->path());
     QVERIFY(f.open(QIODevice::ReadOnly));
     QCOMPARE(f.readAll(), before);
@@ -138,10 +143,10 @@ void TestHistory::refreshShowsWhatCameMeanwhile()
     TformHistory form(ini(), *m_file);
     form.refresh();
     append(entry(u"03"_s, 0, pricing::journal::Run, {}));
-    QCOMPARE(form.gEntries->rowCount(), 3);
+    QCOMPARE(form.gEntries->model()->rowCount(), 3);
     form.bRefresh->click();
-    QCOMPARE(form.gEntries->rowCount(), 4);
-    QCOMPARE(form.gEntries->item(0, 3)->text(), u"03"_s);
+    QCOMPARE(form.gEntries->model()->rowCount(), 4);
+    QCOMPARE(cell(form, 0, 3), u"03"_s);
 }
 
 void TestHistory::emptyJournal()
@@ -149,7 +154,7 @@ void TestHistory::emptyJournal()
     const base::JournalFile none(m_dir->filePath(u"none.jsonl"_s), 1 << 20);
     TformHistory form(ini(), none);
     form.refresh();
-    QCOMPARE(form.gEntries->rowCount(), 0);
+    QCOMPARE(form.gEntries->model()->rowCount(), 0);
     QCOMPARE(form.mCommands->toPlainText(), QString());
     QVERIFY2(form.lSummary->text().startsWith(u"0 entries."_s), qPrintable(form.lSummary->text()));
 }
@@ -160,7 +165,7 @@ void TestHistory::closesAndRemembersItsPlace()
         TformHistory form(ini(), *m_file);
         QTimer::singleShot(0, &form, [&] {
             QVERIFY(form.isVisible());
-            QCOMPARE(form.gEntries->rowCount(), 3);
+            QCOMPARE(form.gEntries->model()->rowCount(), 3);
             form.move(200 + escape, 150);
             if (escape)
                 QTest::keyClick(&form, Qt::Key_Escape);

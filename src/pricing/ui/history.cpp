@@ -14,7 +14,8 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSplitter>
-#include <QTableWidget>
+#include <QAbstractTableModel>
+#include <QTableView>
 #include <QVBoxLayout>
 
 using namespace Qt::Literals::StringLiterals;
@@ -22,6 +23,45 @@ using namespace Qt::Literals::StringLiterals;
 namespace {
 constexpr QPoint DesignedPosition{120, 100};
 } // namespace
+
+// The list's rows over the entries the filter shows: a full journal holds some 20,000, so
+// the cells are made only as the list draws them.
+class HistoryModel : public QAbstractTableModel {
+public:
+    HistoryModel(const std::vector<const pricing::JournalEntry*>& rows, QObject* parent)
+        : QAbstractTableModel(parent), m_rows(rows), m_columns(pricing::historyColumns())
+    {
+    }
+    void reset()
+    {
+        beginResetModel();
+        endResetModel();
+    }
+    int rowCount(const QModelIndex& parent) const override
+    {
+        return parent.isValid() ? 0 : int(m_rows.size());
+    }
+    int columnCount(const QModelIndex& parent) const override
+    {
+        return parent.isValid() ? 0 : int(m_columns.size());
+    }
+    QVariant data(const QModelIndex& index, int role) const override
+    {
+        if (role != Qt::DisplayRole || !index.isValid() || std::size_t(index.row()) >= m_rows.size())
+            return {};
+        return pricing::historyCells(*m_rows[std::size_t(index.row())]).value(index.column());
+    }
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override
+    {
+        if (role != Qt::DisplayRole || orientation != Qt::Horizontal)
+            return {};
+        return m_columns.value(section);
+    }
+
+private:
+    const std::vector<const pricing::JournalEntry*>& m_rows;
+    const QStringList m_columns;
+};
 
 TformHistory::TformHistory(const QString& iniPath, const base::JournalFile& file, QWidget* parent)
     : QDialog(parent), m_iniPath(iniPath), m_file(file)
@@ -56,9 +96,12 @@ TformHistory::TformHistory(const QString& iniPath, const base::JournalFile& file
     filter->addStretch();
     filter->addWidget(bRefresh);
 
-    gEntries = new QTableWidget(0, int(pricing::historyColumns().size()), this);
+    gEntries = new QTableView(this);
     gEntries->setObjectName(u"gEntries"_s);
-    gEntries->setHorizontalHeaderLabels(pricing::historyColumns());
+    m_model = new HistoryModel(m_shown, this);
+    gEntries->setModel(m_model);
+    // The widths come from the first rows; every row is alike in its columns' width.
+    gEntries->horizontalHeader()->setResizeContentsPrecision(100);
     gEntries->setEditTriggers(QAbstractItemView::NoEditTriggers);
     gEntries->setSelectionBehavior(QAbstractItemView::SelectRows);
     gEntries->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -104,7 +147,8 @@ TformHistory::TformHistory(const QString& iniPath, const base::JournalFile& file
     connect(eSince, &QDateEdit::dateChanged, this, &TformHistory::showEntries);
     connect(bRefresh, &QPushButton::clicked, this, &TformHistory::refresh);
     connect(bClose, &QPushButton::clicked, this, &QDialog::reject);
-    connect(gEntries, &QTableWidget::itemSelectionChanged, this, &TformHistory::showSelected);
+    connect(gEntries->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            &TformHistory::showSelected);
 
     move(base::ui::placement(
         base::readWindowPosition(m_iniPath, base::section::HistoryWindow, DesignedPosition),
@@ -122,13 +166,14 @@ void TformHistory::refresh()
     // Every entry is read; the filter only chooses among them.
     m_history = pricing::readHistory(m_file, {});
     showEntries();
+    gEntries->resizeColumnsToContents();
 }
 
 const pricing::JournalEntry* TformHistory::entryAt(int row) const
 {
     if (row < 0 || std::size_t(row) >= m_shown.size())
         return nullptr;
-    return &m_history.entries[m_shown[std::size_t(row)]];
+    return m_shown[std::size_t(row)];
 }
 
 void TformHistory::showEntries()
@@ -136,34 +181,23 @@ void TformHistory::showEntries()
     const pricing::HistoryFilter filter{eRecord->text(),
                                         cSince->isChecked() ? eSince->date() : QDate()};
     m_shown.clear();
-    for (std::size_t i = 0; i < m_history.entries.size(); ++i) {
-        if (pricing::matchesFilter(m_history.entries[i], filter))
-            m_shown.push_back(i);
+    for (const pricing::JournalEntry& entry : m_history.entries) {
+        if (pricing::matchesFilter(entry, filter))
+            m_shown.push_back(&entry);
     }
-    gEntries->setUpdatesEnabled(false);
-    gEntries->clearContents();
-    gEntries->setRowCount(int(m_shown.size()));
-    for (int row = 0; row < int(m_shown.size()); ++row) {
-        const QStringList cells = pricing::historyCells(*entryAt(row));
-        for (int column = 0; column < cells.size(); ++column)
-            gEntries->setItem(row, column, new QTableWidgetItem(cells[column]));
-    }
-    gEntries->resizeColumnsToContents();
-    gEntries->setUpdatesEnabled(true);
+    m_model->reset();
 
     lSummary->setText(pricing::historySummary(m_history, m_shown.size()) + u"  "_s +
                       QDir::toNativeSeparators(m_file.path()));
-    if (m_shown.empty())
-        mCommands->clear();
-    else
+    if (!m_shown.empty())
         gEntries->selectRow(0);
     showSelected();
 }
 
 void TformHistory::showSelected()
 {
-    const QList<QTableWidgetItem*> selected = gEntries->selectedItems();
-    const pricing::JournalEntry* entry = selected.isEmpty() ? nullptr : entryAt(selected[0]->row());
+    const QModelIndex current = gEntries->selectionModel()->currentIndex();
+    const pricing::JournalEntry* entry = current.isValid() ? entryAt(current.row()) : nullptr;
     mCommands->setPlainText(entry ? pricing::historyDetails(*entry) : QString());
 }
 

@@ -16,7 +16,8 @@ class QLabel;
 class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
-class QTableWidget;
+class QTableView;
+class HistoryModel;
 
 class TformHistory : public QDialog {
     Q_OBJECT
@@ -34,7 +35,7 @@ public:
     QCheckBox* cSince;
     QDateEdit* eSince;
     QPushButton* bRefresh;
-    QTableWidget* gEntries;
+    QTableView* gEntries;
     QPlainTextEdit* mCommands;
     QLabel* lSummary;
     QPushButton* bClose;
@@ -52,5 +53,6 @@ private:
     QString m_iniPath;
     const base::JournalFile& m_file;
     pricing::History m_history;
-    std::vector<std::size_t> m_shown; // the entries the rows show
+    std::vector<const pricing::JournalEntry*> m_shown; // the entries the rows show
+    HistoryModel* m_model;
 };

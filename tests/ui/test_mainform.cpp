@@ -5,6 +5,7 @@
 #include "app/ui/setupform.h"
 #include "app/ui/sprrateapplication.h"
 #include "host/termlinkclient.h"
+#include "pricing/ui/history.h"
 #include "pricing/ui/ticketimage.h"
 #include "refdata/ui/currency.h"
 #include "refdata/ui/provider.h"
@@ -17,6 +18,8 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+#include <QTableView>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QLineEdit>
@@ -509,6 +512,19 @@ void TestMainForm::runButtonConvertsTheRecord()
              QStringList({u"MD"_s, u"TTI/T01/K2USD92.8000"_s, u"TTK/T01/ERUB52525.00/X"_s,
                           u"TTK/T01/XRUB1262.00YQ/XRUB409.00DE/XRUB2348.00RI/XRUB288.00UH"_s,
                           u"TTK/T01/XRUB195.00OY"_s}));
+
+    // SetUp's History shows the run from the journal beside the settings.
+    int rows = -1;
+    QString sent;
+    QTimer::singleShot(0, form.get(), [&] {
+        rows = form->formHistory->gEntries->model()->rowCount();
+        sent = form->formHistory->gEntries->model()->index(0, 9).data().toString();
+        form->formHistory->bClose->click();
+    });
+    form->PopupMenu->findChild<QAction*>(u"History1"_s)->trigger();
+    QCOMPARE(rows, 1);
+    QCOMPARE(sent, u"4 of 4"_s);
+    QVERIFY(QFile::exists(QFileInfo(iniPath()).dir().filePath(u"sprrate-journal.jsonl"_s)));
 }
 
 // While the run talks to the host the strip is busy: buttons off, a busy cursor. A click

@@ -309,8 +309,10 @@ void TestRateList::refusedValues()
     });
     driver.answer();
     QStringList kept;
+    double keptRate = -1;
     driver.expect<TformNewRate>([&](TformNewRate* d) {
         kept = {d->eCarrier->text(), d->eFromCurrency->text(), d->eToCurrency->text()};
+        keptRate = d->eRateValue->value();
         for (QLineEdit* e : {d->eCarrier, d->eFromCurrency, d->eToCurrency})
             e->setText(e->text().trimmed());
         if (d->eCarrier->text().isEmpty())
@@ -328,6 +330,7 @@ void TestRateList::refusedValues()
     QVERIFY(driver.allAnswered());
     QCOMPARE(driver.messages, QStringList{message});
     QCOMPARE(kept, (QStringList{carrier, from, to}));
+    QCOMPARE(keptRate, QString(rate).replace(u',', u'.').toDouble());
     QCOMPARE(data.rows(u"select CARRIER_CODE, CURRENCY_FROM, CURRENCY_TO, RATE_AMOUNT "
                        u"from FARE_CURRENCY_RATE"_s),
              QStringList{u"SU|USD|RUB|92.8"_s});

@@ -6,6 +6,7 @@
 #include "base/settings.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -200,6 +201,14 @@ void createLocalDatabase(const QString& path, const QStringList& scriptFiles)
     const QString partial = target.absolutePath() + u"/."_s + target.fileName() + u'.' +
                             QString::number(QCoreApplication::applicationPid()) + u".part"_s;
     QFile::remove(partial);
+    // What a stopped earlier attempt left: a database is made in seconds, so a part not
+    // touched for PartLeftAfter is no other program's work in progress.
+    const QDir folder = target.absoluteDir();
+    for (const QFileInfo& left : folder.entryInfoList({u"."_s + target.fileName() + u".*.part"_s},
+                                                     QDir::Files | QDir::Hidden)) {
+        if (left.lastModified().secsTo(QDateTime::currentDateTime()) > PartLeftAfter.count())
+            QFile::remove(left.absoluteFilePath());
+    }
     const QByteArray file = QFile::encodeName(partial);
     Firebird::IAttachment* attachment = c.dispatcher->createDatabase(
         st.get(), file.constData(), dpb->getBufferLength(st.get()), dpb->getBuffer(st.get()));

@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <chrono>
 #include <vector>
 
 namespace refdata {
@@ -25,7 +26,9 @@ std::vector<SqlStatement> sqlStatements(const QString& script);
 // set WIN1251) and runs the scripts on it in their order, each statement committed at the
 // script's COMMIT and at its end. Refuses a server location and a path that exists. The
 // file appears at path only when complete; a failure removes the half-made one and
-// raises DbError with the script and statement that failed.
+// raises DbError with the script and statement that failed. A part an earlier attempt
+// left (the program killed half-way) is removed once it is PartLeftAfter old.
+inline constexpr std::chrono::seconds PartLeftAfter{600};
 void createLocalDatabase(const QString& path, const QStringList& scriptFiles);
 
 } // namespace refdata

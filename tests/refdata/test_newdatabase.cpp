@@ -5,6 +5,7 @@
 #include "support/qstringprint.h"
 #include "support/testdatabase.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -169,6 +170,31 @@ TEST(CreateLocalDatabase, AFailingStatementLeavesNoFileAndSaysWhere)
     // A script that cannot be read stops it before the file is made.
     EXPECT_THROW(createLocalDatabase(path, {schema, dir.filePath(u"missing.sql"_s)}), DbError);
     EXPECT_FALSE(QFileInfo::exists(path));
+}
+
+// A program killed while it made the database leaves its part under a hidden name; the
+// next making removes such a part once it is old, and leaves a fresh one (another program
+// may be making it) and the parts of other files alone.
+TEST(CreateLocalDatabase, RemovesAPartAStoppedAttemptLeft)
+{
+    QTemporaryDir dir;
+    const auto part = [&](const QString& name, int secondsOld) {
+        const QString p = dir.filePath(name);
+        QFile f(p);
+        EXPECT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("half a database");
+        f.flush();
+        EXPECT_TRUE(f.setFileTime(QDateTime::currentDateTime().addSecs(-secondsOld),
+                                  QFileDevice::FileModificationTime));
+    };
+    part(u".sprrate.gdb.4242.part"_s, int(PartLeftAfter.count()) + 60);
+    part(u".sprrate.gdb.4343.part"_s, 5);
+    part(u".other.gdb.4444.part"_s, int(PartLeftAfter.count()) + 60);
+    createLocalDatabase(dir.filePath(u"sprrate.gdb"_s), {schema});
+    QStringList left = QDir(dir.path()).entryList(QDir::Files | QDir::Hidden);
+    left.sort();
+    EXPECT_EQ(left, (QStringList{u".other.gdb.4444.part"_s, u".sprrate.gdb.4343.part"_s,
+                                 u"sprrate.gdb"_s}));
 }
 
 } // namespace

@@ -268,6 +268,14 @@ QString openedElsewhereMessage(const QString& databaseName)
            u"name it host:path in DATABASE (README, Reference database)."_s.arg(databaseName);
 }
 
+// The server's own text is kept: it names the host and the system's reason.
+QString unreachableServerMessage(const QString& databaseName, const QString& serverText)
+{
+    return u"The database server of %1 cannot be reached (%2). Check that the Firebird "
+           u"server runs on that machine and that the network reaches it, or correct "
+           u"DATABASE in the settings file."_s.arg(databaseName, serverText.simplified());
+}
+
 } // namespace
 
 QString Connection::timeoutMessage() const
@@ -382,6 +390,10 @@ void Connection::connect()
         // Firebird's "I/O error during open" says neither where nor what to do.
         if (!base::isServerLocation(m_databaseName) && !QFileInfo::exists(m_databaseName))
             throw DbError(missingDatabaseMessage(m_databaseName), e.sqlCode(), e.gdsCodes());
+        // Nor does "Unable to complete network request to host".
+        if (base::isServerLocation(m_databaseName) && e.hasGdsCode(isc_network_error))
+            throw DbError(unreachableServerMessage(m_databaseName, e.message()), e.sqlCode(),
+                          e.gdsCodes());
         throw e;
     }
 

@@ -125,6 +125,10 @@ TEST_P(ServerGone, LookupsAndListsFailWithTheServersTextThenWorkWhenItIsBack)
             std::cout << "[ figures ] server away: " << e.message().toStdString() << "\n";
             EXPECT_TRUE(e.message().contains(u"Unable to complete network request"_s))
                 << e.message().toStdString();
+            // With what it means and what to do.
+            EXPECT_TRUE(e.message().startsWith(u"The database server of "_s + location +
+                                               u" cannot be reached ("_s))
+                << e.message().toStdString();
         }
     }
 

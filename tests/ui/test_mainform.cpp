@@ -513,6 +513,13 @@ void TestMainForm::runButtonConvertsTheRecord()
                           u"TTK/T01/XRUB1262.00YQ/XRUB409.00DE/XRUB2348.00RI/XRUB288.00UH"_s,
                           u"TTK/T01/XRUB195.00OY"_s}));
 
+    // The confirmation near the strip goes when the agent goes on to the SetUp menu: it
+    // stays above every window and would cover the one the menu opens.
+    QVERIFY(form->lConfirmation->isVisible());
+    form->btnSetUp->click();
+    QVERIFY(!form->lConfirmation->isVisible());
+    form->PopupMenu->close();
+
     // SetUp's History shows the run from the journal beside the settings.
     int rows = -1;
     QString sent;

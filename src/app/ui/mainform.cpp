@@ -171,6 +171,7 @@ void TGeneralForm::setBusy(bool busy)
         return;
     if (busy) {
         m_busy = true;
+        hideConfirmation();
         QApplication::setOverrideCursor(Qt::BusyCursor);
         qApp->installEventFilter(this);
         for (QToolButton* b : {btnRun, btnInformPricing, btnSetUp, btnExit})
@@ -238,8 +239,16 @@ void TGeneralForm::btnInformPricingClick()
     m_app->btnInformPricingClick();
 }
 
+void TGeneralForm::hideConfirmation()
+{
+    m_confirmationTimer->stop();
+    lConfirmation->hide();
+}
+
 void TGeneralForm::btnSetUpClick()
 {
+    // The note stays above every window: it would cover the one the menu opens.
+    hideConfirmation();
     try {
         m_app->database().connectIfNeeded();
     } catch (const std::exception& e) {

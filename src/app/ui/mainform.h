@@ -104,6 +104,8 @@ private:
     friend class BusyStrip;
     void setBusy(bool busy);
     void showConfirmation(const QString& text);
+    // The confirmation goes at once when the agent goes on to something else.
+    void hideConfirmation();
     void FormCreate();
     bool FormCloseQuery();
     void FormClose();

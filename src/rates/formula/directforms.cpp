@@ -46,11 +46,13 @@ template <Function F> [[gnu::always_inline]] inline double apply(double v)
         return v;
 }
 
-// A chain's places in order: arithmetic, function, arithmetic, function; a side of a pair
-// has the first three. Shapes number the kinds of the places, the first place most
-// significant.
-constexpr std::size_t ChainShapes = Arithmetics * Functions * Arithmetics * Functions;
+// A chain's places in order: arithmetic, function, arithmetic, function, arithmetic (the
+// last one may also be empty, so that a rule such as CEIL(VALUE/5)*5 pays no
+// multiplication for it); a side of a pair has the first three. Shapes number the kinds
+// of the places, the first place most significant.
+constexpr std::size_t NoLastLink = Arithmetics; // the kind of an empty last place
 constexpr std::size_t SideShapes = Arithmetics * Functions * Arithmetics;
+constexpr std::size_t ChainShapes = SideShapes * Functions * (Arithmetics + 1);
 // The 2,025 pair functions are most of this unit's build time; it is a unit of its own
 // so that it builds beside operations.cpp.
 constexpr std::size_t PairShapes = SideShapes * SideShapes;
@@ -68,8 +70,11 @@ template <std::size_t Side>
 
 template <std::size_t Shape> double chainEntry(const ThreadedForm& form, RandomSource& random)
 {
-    const double v = apply<Function(Shape % Functions)>(
-        sideValue<Shape / Functions>(*form.inputs[0], form.constants));
+    constexpr std::size_t Last = Shape % (Arithmetics + 1);
+    double v = apply<Function(Shape / (Arithmetics + 1) % Functions)>(
+        sideValue<Shape / (Arithmetics + 1) / Functions>(*form.inputs[0], form.constants));
+    if constexpr (Last != NoLastLink)
+        v = apply<Arithmetic(Last)>(v, form.constants[2]);
     if (std::isfinite(v)) [[likely]]
         return v;
     return runOperations(form.ops, form.count, random);
@@ -106,14 +111,14 @@ constexpr std::array<EntryHandler, PairShapes> PairEntries =
     pairEntries(std::make_index_sequence<PairShapes>());
 
 // A chain found in the operation list: its input, the kind index of each place (a
-// function place without a link: None; an arithmetic one: Multiply) and the constants of
-// its two arithmetic places (1 without a link).
+// function place without a link: None; the first two arithmetic ones: Multiply; the
+// last: NoLastLink) and the constants of its arithmetic places (1 without a link).
 struct Chain {
     const double* input = nullptr;
-    std::array<std::size_t, 4> places{
+    std::array<std::size_t, 5> places{
         std::size_t(Arithmetic::Multiply), std::size_t(Function::None),
-        std::size_t(Arithmetic::Multiply), std::size_t(Function::None)};
-    std::array<double, 2> constants{1.0, 1.0};
+        std::size_t(Arithmetic::Multiply), std::size_t(Function::None), NoLastLink};
+    std::array<double, 3> constants{1.0, 1.0, 1.0};
 };
 
 class Matcher {
@@ -133,7 +138,7 @@ public:
             std::size_t kind;
             double constant;
         };
-        std::array<Link, 4> links{}; // from the last link down
+        std::array<Link, 5> links{}; // from the last link down
         std::size_t linkCount = 0;
         for (std::optional<std::size_t> op = producerOf(operand); op; op = producerOf(operand)) {
             if (linkCount == placeCount)
@@ -255,13 +260,16 @@ void makeDirect(ThreadedForm& form, const Operation* ops, std::size_t count,
         form.direct = DirectForm::Pair;
         return;
     }
-    const auto chain = matcher.chainOf(root.result, 4);
+    const auto chain = matcher.chainOf(root.result, 5);
     if (!chain)
         return;
     form.inputs[0] = chain->input;
     form.constants[0] = chain->constants[0];
     form.constants[1] = chain->constants[1];
-    form.entry = ChainEntries[sideShape(*chain) * Functions + chain->places[3]];
+    form.constants[2] = chain->constants[2];
+    form.entry =
+        ChainEntries[(sideShape(*chain) * Functions + chain->places[3]) * (Arithmetics + 1) +
+                     chain->places[4]];
     form.direct = DirectForm::Chain;
 }
 

@@ -1,10 +1,11 @@
-// Direct forms for the shapes rounding rules have: a chain of up to four links (an
+// Direct forms for the shapes rounding rules have: a chain of up to five links (an
 // arithmetic operation with a constant, a whole-number function or a square, in turn) on
-// one variable or constant, such as CEIL(VALUE/5)*5 or CEIL(INT(VALUE*10)/10), and MAX or
-// MIN of two chains of up to three links, such as MAX(CEIL(VALUE/5)*5,VALUE^2/100). Such a
-// formula is evaluated by one call to a function made for its shape, which reads its
-// inputs and constants from the threaded form and, when a result is not finite, runs the
-// checked walk of the operation list instead (so values and errors are the walk's).
+// one variable or constant, such as CEIL(VALUE/5)*5, CEIL(VALUE/5)*5-0.01 or
+// CEIL(INT(VALUE*10)/10), and MAX or MIN of two chains of up to three links, such as
+// MAX(CEIL(VALUE/5)*5,VALUE^2/100). Such a formula is evaluated by one call to a function
+// made for its shape, which reads its inputs and constants from the threaded form and,
+// when a result is not finite, runs the checked walk of the operation list instead (so
+// values and errors are the walk's).
 #pragma once
 
 #include "rates/formula/operations.h"

@@ -53,7 +53,7 @@ template <Function F> [[gnu::always_inline]] inline double apply(double v)
 constexpr std::size_t NoLastLink = Arithmetics; // the kind of an empty last place
 constexpr std::size_t SideShapes = Arithmetics * Functions * Arithmetics;
 constexpr std::size_t ChainShapes = SideShapes * Functions * (Arithmetics + 1);
-// The 2,025 pair functions are most of this unit's build time; it is a unit of its own
+// 900 chain and 2,025 pair functions: about 25 s to build at -O2 -g, in a unit of its own
 // so that it builds beside operations.cpp.
 constexpr std::size_t PairShapes = SideShapes * SideShapes;
 

@@ -1,5 +1,6 @@
 #include "rates/formula/compiler.h"
 
+#include "rates/formula/directforms.h"
 #include "rates/formula/formulaerrors.h"
 #include "rates/formula/formulatext.h"
 #include "rates/formula/recogniser.h"
@@ -138,6 +139,8 @@ public:
         }
         out.m_threaded =
             buildSteps(out.m_operations.data(), out.m_operations.size(), out.m_steps.get());
+        makeDirect(out.m_threaded, out.m_operations.data(), out.m_operations.size(),
+                   out.m_constants.get(), m_constants.size());
         return out;
     }
 

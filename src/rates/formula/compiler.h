@@ -55,6 +55,8 @@ public:
     std::size_t stepCount() const { return m_threaded.stepCount; }
     // Whether the formula is one chain, evaluated by a single call.
     bool isOneChain() const { return m_threaded.oneChain; }
+    // The direct form that evaluates the formula by one call, if any (directforms.h).
+    DirectForm directForm() const { return m_threaded.direct; }
 
 private:
     friend class Builder;

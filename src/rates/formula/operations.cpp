@@ -1,6 +1,7 @@
 #include "rates/formula/operations.h"
 
 #include "rates/formula/formulaerrors.h"
+#include "rates/formula/rounding.h"
 
 #include <array>
 #include <cmath>
@@ -17,15 +18,10 @@ using Kind = EMathError::Kind;
     throw EMathError(kind);
 }
 
-constexpr double TwoPow52 = 4503599627370496.0;
+using rounding::truncate;
+
 constexpr double TwoPow63 = 9223372036854775808.0;
 constexpr double Pi = 3.141592653589793;
-
-// Truncation toward zero as a double; beyond 2^52 every double is already whole.
-inline double truncate(double v)
-{
-    return std::fabs(v) < TwoPow52 ? double(std::int64_t(v)) : v;
-}
 
 // Truncation toward zero to a 64-bit integer; the range (and NaN) is checked.
 inline std::int64_t toInt64(double v)
@@ -262,16 +258,12 @@ double cosh(double v)
     case OpKind::Int:
         r = truncate(v);
         break;
-    case OpKind::Ceil: {
-        const double t = truncate(v);
-        r = v - t > 0.0 ? t + 1.0 : t;
+    case OpKind::Ceil:
+        r = rounding::ceiling(v);
         break;
-    }
-    case OpKind::Floor: {
-        const double t = truncate(v);
-        r = v - t >= 0.0 ? t : t - 1.0;
+    case OpKind::Floor:
+        r = rounding::floor(v);
         break;
-    }
     case OpKind::Heav:
         r = v < 0.0 ? 0.0 : 1.0;
         break;

@@ -132,13 +132,26 @@ using EntryHandler = double (*)(const ThreadedForm&, RandomSource&);
 // 0.0: the entry of an empty formula.
 double runNothing(const ThreadedForm&, RandomSource&);
 
+// Which direct form (directforms.h) evaluates a formula, if any.
+enum class DirectForm : std::uint8_t {
+    None,
+    Chain, // a chain of constant links on one input, such as CEIL(VALUE/5)*5
+    Pair,  // MAX or MIN of two such chains, such as MAX(CEIL(VALUE/5)*5,VALUE^2/100)
+};
+
 struct ThreadedForm {
     EntryHandler entry = &runNothing;
+    // A direct form's inputs (a variable's or a constant's storage) and the constants of
+    // its links, held here so that the entry reads nothing else.
+    const double* inputs[2] = {};
+    double constants[4] = {};
+    bool pairIsMax = false; // a pair's root: MAX, else MIN
     const Step* steps = nullptr;
     const Operation* ops = nullptr;
     std::size_t count = 0;      // operations
     std::size_t stepCount = 0;  // steps filled
     bool oneChain = false;      // the entry runs one chain
+    DirectForm direct = DirectForm::None; // the entry, if direct
 };
 
 // Fills the steps for ops (count of them, at most count steps), whose result slots must

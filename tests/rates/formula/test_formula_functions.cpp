@@ -100,6 +100,16 @@ INSTANTIATE_TEST_SUITE_P(Rounding, FunctionTest,
                                          value(u"FLOOR(2.9)", 2), value(u"FLOOR(-2.5)", -3),
                                          value(u"FLOOR(-2)", -2), value(u"FLOOR(0.5)", 0)));
 
+// Either side of 2^52 (from where every double is whole) and of 2^63 (the 64-bit range).
+INSTANTIATE_TEST_SUITE_P(
+    RoundingAtTheIntegerLimits, FunctionTest,
+    testing::Values(value(u"INT(4503599627370497)", 4503599627370497.0),
+                    value(u"TRUNC(-4503599627370493.5)", -4503599627370493.0),
+                    value(u"CEIL(9223372036854774784)", 9223372036854774784.0),
+                    value(u"CEIL(9223372036854775808)", 9223372036854775808.0),
+                    value(u"FLOOR(-9223372036854775808)", -9223372036854775808.0),
+                    value(u"FLOOR(-1E19)", -1e19)));
+
 INSTANTIATE_TEST_SUITE_P(StepsAndSigns, FunctionTest,
                          testing::Values(value(u"HEAV(-1)", 0), value(u"HEAV(0)", 1),
                                          value(u"HEAV(3)", 1), value(u"SIGN(-5)", -1),

@@ -251,3 +251,22 @@ TEST_F(AgentRole, UserWithoutTheRoleHearsWhatItLacks)
 }
 
 } // namespace
+
+// An administrator who adds an agent a second time (a forgotten password, a user made by
+// hand without the role) gets the user with the new password and the role, not a failure.
+TEST_F(AgentRole, AddingAnAgentAgainSetsItsPasswordAnew)
+{
+    const QString name = u"AGENT_AGAIN"_s;
+    server->createAgent(location, name, u"first-pw"_s);
+    const QString lines = server->createAgent(location, name, u"second-pw"_s);
+    EXPECT_TRUE(lines.contains(u"PASSWORD=second-pw\n"_s)) << lines.toStdString();
+    program(name, u"second-pw"_s, u"SPRRATE_AGENT"_s)->connectIfNeeded();
+    EXPECT_THROW(program(name, u"first-pw"_s, u"SPRRATE_AGENT"_s)->connectIfNeeded(),
+                 refdata::DbError);
+    // A user made by hand, without the role, gets it.
+    admin(u"CREATE USER HAND_MADE PASSWORD 'hand-pw'"_s);
+    server->createAgent(location, u"HAND_MADE"_s, u"hand-pw2"_s);
+    // Without the role the rate table is closed to it.
+    EXPECT_NO_THROW(
+        program(u"HAND_MADE"_s, u"hand-pw2"_s, u"SPRRATE_AGENT"_s)->findRates(u"USD"_s, u"RUB"_s, u"SU"_s));
+}

@@ -69,6 +69,12 @@ run "$bin/sprrate-cli" run --rate 1 >"$work/run.txt" 2>&1 || fail "sprrate-cli r
 grep -q '^TTI/T01/' "$work/term/journal.txt" || fail "no rate command reached the terminal"
 grep -q '^TTK/T01/' "$work/term/journal.txt" || fail "no fare command reached the terminal"
 echo "run: converted the record, $(grep -c . "$work/term/journal.txt") commands sent"
+# The conversion's entry, in the user's own data folder.
+journal="$home/.local/share/sprrate/sprrate-journal.jsonl"
+[ -s "$journal" ] || fail "the run left no entry in $journal"
+run "$bin/sprrate-cli" history >"$work/history.txt" 2>&1 || fail "sprrate-cli history failed"
+grep -q ' converted ' "$work/history.txt" || fail "history does not show the run: $(cat "$work/history.txt")"
+echo "history: the run's entry is in $journal"
 
 # The window program: its setup dialog saves into the user's settings file.
 start_desk

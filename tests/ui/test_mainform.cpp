@@ -150,7 +150,7 @@ void TestMainForm::popupMenuItems()
     for (QAction* a : form->PopupMenu->actions())
         items << (a->isSeparator() ? u"-"_s : a->text());
     QCOMPARE(items, QStringList({u"Rate"_s, u"-"_s, u"Currency"_s, u"Tax"_s, u"Carrier"_s, u"-"_s,
-                                 u"Setup"_s, u"History"_s}));
+                                 u"History"_s, u"Setup"_s}));
 }
 
 void TestMainForm::closeQuestion_data()

@@ -73,9 +73,10 @@ TGeneralForm::TGeneralForm(const QString& programPath, const host::AutomationReg
     PopupMenu->addAction(u"Carrier"_s, this, &TGeneralForm::Carrier1Click)
         ->setObjectName(u"Carrier1"_s);
     PopupMenu->addSeparator();
-    PopupMenu->addAction(u"Setup"_s, this, &TGeneralForm::Setup1Click)->setObjectName(u"Setup1"_s);
+    // Setup stays the last item, where the agent's hand finds it (Up, Enter).
     PopupMenu->addAction(u"History"_s, this, &TGeneralForm::History1Click)
         ->setObjectName(u"History1"_s);
+    PopupMenu->addAction(u"Setup"_s, this, &TGeneralForm::Setup1Click)->setObjectName(u"Setup1"_s);
 
     lConfirmation = new QLabel(this, Qt::ToolTip | Qt::FramelessWindowHint);
     lConfirmation->setObjectName(u"lConfirmation"_s);

@@ -95,6 +95,22 @@ pricing::JournalEntry Application::beginEntry(QStringView job)
     return entry;
 }
 
+void Application::takeWhatTheJobUsed(pricing::JournalEntry& entry)
+{
+    entry.rates = m_rates.Used;
+    entry.rules = m_pricing.RulesApplied;
+    entry.messages = m_shown.takeMessages();
+}
+
+void Application::recordFailure(pricing::JournalEntry& entry, const std::exception& e)
+{
+    takeWhatTheJobUsed(entry);
+    entry.outcome = pricing::journal::Failed.toString();
+    // The caller's error report shows it.
+    entry.messages << base::errorText(e);
+    m_journal.record(entry);
+}
+
 pricing::RunResult Application::btnRunClick()
 {
     pricing::JournalEntry entry = beginEntry(pricing::journal::Run);
@@ -103,11 +119,7 @@ pricing::RunResult Application::btnRunClick()
         pricing::PricingServices s = services();
         result = pricing::btnRunClick(m_pricing, s);
     } catch (const std::exception& e) {
-        // The caller's error report shows it.
-        entry.outcome = pricing::journal::Failed.toString();
-        entry.messages = m_shown.takeMessages() << base::errorText(e);
-        entry.rates = m_rates.Used;
-        m_journal.record(entry);
+        recordFailure(entry, e);
         throw;
     }
     using Outcome = pricing::RunResult::Outcome;
@@ -120,11 +132,9 @@ pricing::RunResult Application::btnRunClick()
     if (!result.recordNumber.isEmpty())
         entry.carrier = m_pricing.Carrier;
     entry.from = result.sourceCurrency;
-    entry.rates = m_rates.Used;
-    entry.rules = m_pricing.RulesApplied;
+    takeWhatTheJobUsed(entry);
     entry.planned = result.plannedCommands;
     entry.sent = result.updateCommands;
-    entry.messages = m_shown.takeMessages();
     // The confirmation the strip shows.
     if (result.outcome == Outcome::Converted)
         entry.messages << pricing::convertedSummary(result, m_pricing.FareRate);
@@ -140,18 +150,13 @@ bool Application::btnInformPricingClick()
         pricing::PricingServices s = services();
         shown = pricing::btnInformPricingClick(m_pricing, s, m_ticketImage);
     } catch (const std::exception& e) {
-        entry.outcome = pricing::journal::Failed.toString();
-        entry.messages = m_shown.takeMessages() << base::errorText(e);
-        entry.rates = m_rates.Used;
-        m_journal.record(entry);
+        recordFailure(entry, e);
         throw;
     }
     const pricing::PricingModel& m = m_pricing.model;
     entry.carrier = m.FirstCarrier;
     entry.from = m.ScreenTaxes[0].Currency;
-    entry.rates = m_rates.Used;
-    entry.rules = m_pricing.RulesApplied;
-    entry.messages = m_shown.takeMessages();
+    takeWhatTheJobUsed(entry);
     entry.image = m_shown.takeTicketImage();
     const bool failed = std::any_of(entry.messages.cbegin(), entry.messages.cend(),
                                     [](const QString& m) {

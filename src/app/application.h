@@ -16,6 +16,8 @@
 #include "rates/ratelookup.h"
 #include "refdata/referencedb.h"
 
+#include <exception>
+
 namespace app {
 
 class Application {
@@ -64,6 +66,10 @@ private:
     pricing::PricingServices services();
     // An entry of the job begun now; what was shown before it is no part of it.
     pricing::JournalEntry beginEntry(QStringView job);
+    // The rates, rules and messages of the job that ended, into its entry.
+    void takeWhatTheJobUsed(pricing::JournalEntry& entry);
+    // The entry of a job an error ended, with the error's text, written.
+    void recordFailure(pricing::JournalEntry& entry, const std::exception& e);
 
     base::UserInteraction& m_ui;
     // What every part of a job shows the user goes through here, for the journal.

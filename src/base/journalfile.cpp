@@ -29,11 +29,20 @@ bool endsWithLineEnd(const QString& path, qint64 size)
     return last == '\n';
 }
 
+bool takeJournalLock(QLockFile& lock)
+{
+    // An append holds the lock for milliseconds; one older than this was left behind.
+    lock.setStaleLockTime(10 * JournalFile::LockWaitMs);
+    return takeLock(lock, JournalFile::LockWaitMs);
+}
+
 } // namespace
 
 JournalFile::JournalFile(QString path, qint64 rotateAt) : m_path(std::move(path)), m_rotateAt(rotateAt)
 {
 }
+
+QString JournalFile::lockPath() const { return m_path + u".lock"_s; }
 
 QString JournalFile::oldPath() const
 {
@@ -49,10 +58,8 @@ QString JournalFile::append(const QByteArray& entry) const
     if (!QDir().mkpath(folder))
         return u"its folder cannot be made"_s;
 
-    QLockFile lock(m_path + u".lock"_s);
-    // An append holds the lock for milliseconds; one older than this was left behind.
-    lock.setStaleLockTime(10 * LockWaitMs);
-    const bool locked = takeLock(lock, LockWaitMs);
+    QLockFile lock(lockPath());
+    const bool locked = takeJournalLock(lock);
     if (locked) {
         // Begun only under the lock: two programs doing it at once would lose a file.
         const QFileInfo info(m_path);
@@ -89,10 +96,9 @@ QString JournalFile::append(const QByteArray& entry) const
 
 JournalFile::Lines JournalFile::readLines() const
 {
-    QLockFile lock(m_path + u".lock"_s);
-    lock.setStaleLockTime(10 * LockWaitMs);
+    QLockFile lock(lockPath());
     // Not while a new file is begun; a lock that cannot be had does not stop the reading.
-    takeLock(lock, LockWaitMs);
+    takeJournalLock(lock);
     Lines out;
     for (const QString& path : {oldPath(), m_path}) {
         QFile file(path);

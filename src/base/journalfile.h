@@ -36,6 +36,8 @@ public:
     Lines readLines() const;
 
 private:
+    QString lockPath() const;
+
     QString m_path;
     qint64 m_rotateAt;
 };

@@ -189,9 +189,11 @@ void TformHistory::showEntries()
 
     lSummary->setText(pricing::historySummary(m_history, m_shown.size()) + u"  "_s +
                       QDir::toNativeSeparators(m_file.path()));
-    if (!m_shown.empty())
+    // The newest is selected, which shows what it holds (the reset left no current row).
+    if (m_shown.empty())
+        mCommands->clear();
+    else
         gEntries->selectRow(0);
-    showSelected();
 }
 
 void TformHistory::showSelected()

@@ -22,15 +22,6 @@ fail() {
 }
 
 start_desk
-# Gives a window the keyboard focus, then sends it a key (without a window manager, to the
-# window under the pointer, given the focus by hand).
-press() { # window key
-  if [ "$wm" -eq 1 ]; then
-    xdotool windowactivate --sync "$1" key "$2"
-  else
-    xdotool mousemove --window "$1" 5 5 windowfocus --sync "$1" key "$2"
-  fi
-}
 
 mkdir -p "$work/bin" "$work/data" "$work/run"
 chmod 700 "$work/run"

@@ -88,13 +88,13 @@ sleep 1
 xdotool key Up Return
 setup=$(timeout 20 xdotool search --sync --onlyvisible --name '^Setup$' | head -n 1) ||
   fail "the setup dialog did not open"
-xdotool windowactivate --sync "$setup" key Return
+press "$setup" Return
 for _ in $(seq 100); do grep -q '^CURRENCYTO=' "$config" 2>/dev/null && break; sleep 0.1; done
 grep -q '^CURRENCYTO=' "$config" 2>/dev/null || fail "Save did not write $config"
 xdotool mousemove --window "$strip" 83 11 click 1
 question=$(timeout 10 xdotool search --sync --onlyvisible --name '^SPR Rate$' | head -n 1) ||
   fail "Exit asked nothing"
-xdotool windowactivate --sync "$question" key Return
+press "$question" Return
 for _ in $(seq 100); do grep -q '^LEFT=' "$config" && break; sleep 0.1; done
 grep -q '^LEFT=' "$config" || fail "Exit did not write the strip's position into $config"
 echo "sprrate: Setup saved and Exit wrote the position into $config"
